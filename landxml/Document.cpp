@@ -1,0 +1,517 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "landxml/Document.h"
+
+#include "landxml/Error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidy {
+
+namespace {
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
+                                   pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments;
+
+std::string systemError(int err) { return std::strerror(err); }
+
+// A buffer from pugixml's allocator, so that the document can take ownership of it.
+struct Buffer {
+    char* data = nullptr;
+    size_t size = 0;
+
+    Buffer() = default;
+    explicit Buffer(size_t n) : data(static_cast<char*>(pugi::get_memory_allocation_function()(n ? n : 1))), size(n) {
+        if (!data)
+            throw std::bad_alloc();
+    }
+    Buffer(Buffer&& o) noexcept : data(o.data), size(o.size) { o.data = nullptr; }
+    Buffer& operator=(Buffer&& o) noexcept {
+        std::swap(data, o.data);
+        std::swap(size, o.size);
+        return *this;
+    }
+    ~Buffer() {
+        if (data)
+            pugi::get_memory_deallocation_function()(data);
+    }
+    char* release() { return std::exchange(data, nullptr); }
+};
+
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+Buffer readWholeFile(const std::string& path) {
+    FileDescriptor f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (f.fd < 0)
+        throw Error(path + ": cannot open the file: " + systemError(errno));
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0)
+        throw Error(path + ": cannot read the file: " + systemError(errno));
+    if (!S_ISREG(st.st_mode))
+        throw Error(path + ": not a regular file");
+    Buffer buf(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < buf.size) {
+        ssize_t n = ::read(f.fd, buf.data + done, buf.size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Error(path + ": cannot read the file: " + systemError(errno));
+        if (n == 0)
+            break; // shrank while we read; take what is there
+        done += static_cast<size_t>(n);
+    }
+    buf.size = done;
+    return buf;
+}
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    std::transform(r.begin(), r.end(), r.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); });
+    return r;
+}
+
+// The value of encoding="..." in an XML declaration at the start of 8-bit text, or "".
+std::string declaredEncoding(std::string_view text) {
+    if (text.substr(0, 5) != "<?xml")
+        return {};
+    auto end = text.find("?>");
+    std::string_view decl = text.substr(0, end == std::string_view::npos ? std::min<size_t>(text.size(), 256) : end);
+    auto pos = decl.find("encoding");
+    if (pos == std::string_view::npos)
+        return {};
+    pos += 8;
+    while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n' || decl[pos] == '='))
+        ++pos;
+    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\''))
+        return {};
+    char quote = decl[pos++];
+    auto close = decl.find(quote, pos);
+    if (close == std::string_view::npos)
+        return {};
+    return lower(decl.substr(pos, close - pos));
+}
+
+bool isUtf8Name(const std::string& e) { return e == "utf-8" || e == "utf8"; }
+bool isUtf16Name(const std::string& e) { return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "utf16"; }
+bool isLatin1Name(const std::string& e) {
+    return e == "iso-8859-1" || e == "iso8859-1" || e == "iso_8859-1" || e == "latin1" || e == "latin-1" || e == "l1";
+}
+bool isAsciiName(const std::string& e) { return e == "us-ascii" || e == "ascii"; }
+
+// Where the first invalid UTF-8 sequence starts, or npos.
+size_t invalidUtf8At(const unsigned char* s, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        // Skip ASCII eight bytes at a time: terrain files are almost entirely ASCII.
+        while (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if (w & 0x8080808080808080ull)
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return i;
+        }
+        if (i + len > n)
+            return i;
+        for (size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return i;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return i;
+        i += len;
+    }
+    return std::string::npos;
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+Buffer toBuffer(const std::string& s) {
+    Buffer b(s.size());
+    std::memcpy(b.data, s.data(), s.size());
+    return b;
+}
+
+// The file's text as UTF-8, with how it was stored.
+struct DecodedText {
+    Buffer utf8;
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false;
+};
+
+DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t n, bool littleEndian) {
+    if (n % 2)
+        throw Error(path + ": the file is UTF-16 but has an odd number of bytes");
+    std::string out;
+    out.reserve(n / 2 + n / 8);
+    for (size_t i = 0; i < n; i += 2) {
+        uint32_t u = littleEndian ? uint32_t(s[i] | (s[i + 1] << 8)) : uint32_t((s[i] << 8) | s[i + 1]);
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 3 >= n)
+                throw Error(path + ": invalid UTF-16 at the end of the file");
+            uint32_t lo = littleEndian ? uint32_t(s[i + 2] | (s[i + 3] << 8)) : uint32_t((s[i + 2] << 8) | s[i + 3]);
+            if (lo < 0xDC00 || lo > 0xDFFF)
+                throw Error(path + ": invalid UTF-16 surrogate pair at byte " + std::to_string(i));
+            u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+            i += 2;
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            throw Error(path + ": invalid UTF-16 surrogate at byte " + std::to_string(i));
+        }
+        appendUtf8(out, u);
+    }
+    DecodedText d;
+    d.utf8 = toBuffer(out);
+    d.encoding = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+    std::string decl = declaredEncoding(out);
+    if (!decl.empty() && !isUtf16Name(decl))
+        throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=\"" + decl + "\"");
+    return d;
+}
+
+// Line and column (1-based, columns in characters) of a byte offset in UTF-8 text.
+std::pair<size_t, size_t> lineAndColumn(const char* text, size_t size, size_t offset) {
+    offset = std::min(offset, size);
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < offset; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+std::string place(const std::string& path, const char* text, size_t size, size_t offset) {
+    auto [line, column] = lineAndColumn(text, size, offset);
+    return path + ": line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+} // namespace
+
+// Reads the file and brings it to UTF-8, refusing what could not be written back faithfully.
+static DecodedText decodeFile(const std::string& path) {
+    Buffer raw = readWholeFile(path);
+    const auto* s = reinterpret_cast<const unsigned char*>(raw.data);
+    size_t n = raw.size;
+
+    if (n >= 4 && ((s[0] == 0 && s[1] == 0 && s[2] == 0xFE && s[3] == 0xFF) ||
+                   (s[0] == 0xFF && s[1] == 0xFE && s[2] == 0 && s[3] == 0)))
+        throw Error(path + ": UTF-32 files are not supported");
+    if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
+        DecodedText d = decodeUtf16(path, s + 2, n - 2, true);
+        d.bom = true;
+        return d;
+    }
+    if (n >= 2 && s[0] == 0xFE && s[1] == 0xFF) {
+        DecodedText d = decodeUtf16(path, s + 2, n - 2, false);
+        d.bom = true;
+        return d;
+    }
+    if (n >= 4 && s[0] == '<' && s[1] == 0 && s[2] == '?' && s[3] == 0)
+        return decodeUtf16(path, s, n, true);
+    if (n >= 4 && s[0] == 0 && s[1] == '<' && s[2] == 0 && s[3] == '?')
+        return decodeUtf16(path, s, n, false);
+
+    DecodedText d;
+    size_t start = 0;
+    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) {
+        d.bom = true;
+        start = 3;
+    }
+    std::string decl = declaredEncoding(std::string_view(raw.data + start, n - start));
+    if (d.bom && !decl.empty() && !isUtf8Name(decl))
+        throw Error(path + ": the file starts with a UTF-8 byte-order mark but its declaration says encoding=\"" + decl + "\"");
+
+    if (decl.empty() || isUtf8Name(decl) || isAsciiName(decl)) {
+        d.encoding = isAsciiName(decl) ? Encoding::Ascii : Encoding::Utf8;
+        size_t bad = invalidUtf8At(s + start, n - start);
+        if (d.encoding == Encoding::Ascii && bad == std::string::npos) {
+            auto it = std::find_if(s + start, s + n, [](unsigned char c) { return c >= 0x80; });
+            if (it != s + n)
+                bad = size_t(it - (s + start));
+        }
+        if (bad != std::string::npos)
+            throw Error(place(path, raw.data + start, n - start, bad) + ": the text is not valid " +
+                        (d.encoding == Encoding::Ascii ? "US-ASCII" : "UTF-8") +
+                        (decl.empty() ? " (the file declares no encoding, so it must be UTF-8)" : ", as the file declares"));
+        if (start) {
+            std::memmove(raw.data, raw.data + 3, n - 3);
+            raw.size -= 3;
+        }
+        d.utf8 = std::move(raw);
+        return d;
+    }
+    if (isLatin1Name(decl)) {
+        std::string out;
+        out.reserve(n + n / 16);
+        for (size_t i = 0; i < n; ++i)
+            appendUtf8(out, s[i]);
+        d.utf8 = toBuffer(out);
+        d.encoding = Encoding::Latin1;
+        return d;
+    }
+    if (isUtf16Name(decl))
+        throw Error(path + ": the declaration says encoding=\"" + decl + "\" but the file is not stored as UTF-16");
+    throw Error(path + ": the file declares encoding=\"" + decl +
+                "\", which tidylander cannot write back faithfully; supported are UTF-8, UTF-16 and ISO-8859-1");
+}
+
+Document::Document() : doc_(std::make_unique<pugi::xml_document>()) {}
+Document::Document(Document&&) noexcept = default;
+Document& Document::operator=(Document&&) noexcept = default;
+Document::~Document() = default;
+
+Document Document::open(const std::string& path) {
+    Document d;
+    d.path_ = path;
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+        return d;
+
+    DecodedText text = decodeFile(path);
+    size_t size = text.utf8.size;
+    char* data = text.utf8.release();
+    pugi::xml_parse_result r = d.doc_->load_buffer_inplace_own(data, size, kParseOptions, pugi::encoding_utf8);
+    if (!r) {
+        // The parser changes the buffer in place; count lines on a fresh copy of the text.
+        DecodedText again = decodeFile(path);
+        throw Error(place(path, again.utf8.data, again.utf8.size, size_t(r.offset)) +
+                    ": not well-formed XML: " + r.description());
+    }
+    d.buffer_ = data;
+    d.encoding_ = text.encoding;
+    d.bom_ = text.bom;
+
+    for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling()) {
+        if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
+            throw Error(d.where(n) + ": the DOCTYPE declares entities; tidylander neither expands "
+                                     "nor fetches entities and could not write them back faithfully");
+    }
+    d.loaded_ = true;
+    return d;
+}
+
+pugi::xml_node Document::root() const { return doc_->document_element(); }
+
+std::string Document::where(pugi::xml_node node) const {
+    ptrdiff_t offset = node ? node.offset_debug() : -1;
+    if (offset < 0 || !loaded_)
+        return path_;
+    try {
+        // The parsed buffer was changed in place; line numbers come from the text on disk.
+        DecodedText text = decodeFile(path_);
+        // offset_debug points at the name; step back to the '<' that opens the element.
+        size_t at = size_t(offset);
+        if (node.type() == pugi::node_element && at > 0)
+            --at;
+        return place(path_, text.utf8.data, text.utf8.size, at);
+    } catch (const Error&) {
+        return path_;
+    }
+}
+
+bool Document::canEncode(std::string_view utf8) const {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    if (invalidUtf8At(s, utf8.size()) != std::string::npos)
+        return false;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        unsigned char c = s[i];
+        // XML 1.0 cannot hold these control characters in any encoding.
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
+        if (c >= 0x80) {
+            if (encoding_ == Encoding::Ascii)
+                return false;
+            // Latin-1 holds U+0080..U+00FF, whose UTF-8 lead bytes are C2 and C3.
+            if (encoding_ == Encoding::Latin1 && c >= 0xC4)
+                return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+class FileWriter final : public pugi::xml_writer {
+public:
+    explicit FileWriter(int fd) : fd_(fd) { buf_.reserve(kSize); }
+    void write(const void* data, size_t size) override {
+        if (failed_)
+            return;
+        if (buf_.size() + size > kSize)
+            flush();
+        if (size >= kSize)
+            writeAll(static_cast<const char*>(data), size);
+        else
+            buf_.append(static_cast<const char*>(data), size);
+    }
+    void flush() {
+        writeAll(buf_.data(), buf_.size());
+        buf_.clear();
+    }
+    int error() const { return failed_; }
+
+private:
+    static constexpr size_t kSize = 1 << 20;
+    void writeAll(const char* p, size_t n) {
+        while (n > 0 && !failed_) {
+            ssize_t w = ::write(fd_, p, n);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0) {
+                failed_ = errno;
+                return;
+            }
+            p += w;
+            n -= size_t(w);
+        }
+    }
+    int fd_;
+    int failed_ = 0;
+    std::string buf_;
+};
+
+// Follows a chain of symbolic links to the file they finally name (which may not exist yet).
+std::filesystem::path resolveLinks(std::filesystem::path p) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)))
+            return p;
+        fs::path target = fs::read_symlink(p, ec);
+        if (ec)
+            return p;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return p;
+}
+
+} // namespace
+
+void Document::save(const std::string& destination) const {
+    if (!loaded_)
+        throw Error((destination.empty() ? path_ : destination) + ": nothing to save: no file was loaded from \"" + path_ + "\"");
+    if (destination.empty())
+        throw Error(path_ + ": no destination to save to");
+
+    namespace fs = std::filesystem;
+    fs::path target = resolveLinks(fs::path(destination));
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::string tmp = (folder / ("." + target.filename().string() + ".tidy-XXXXXX")).string();
+
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw Error(destination + ": cannot save: cannot create a file in \"" + folder.string() + "\": " + systemError(errno));
+    auto fail = [&](const std::string& what, int err) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw Error(destination + ": cannot save: " + what + ": " + systemError(err));
+    };
+
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (::fchmod(fd, st.st_mode & 07777) != 0)
+            fail("cannot keep the file's permissions", errno);
+        // Keeping the owner needs privileges we may not have; the permissions are what matter.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        }
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0)
+            fail("cannot set the file's permissions", errno);
+    }
+
+    pugi::xml_encoding enc = pugi::encoding_utf8;
+    switch (encoding_) {
+    case Encoding::Utf16LE:
+        enc = pugi::encoding_utf16_le;
+        break;
+    case Encoding::Utf16BE:
+        enc = pugi::encoding_utf16_be;
+        break;
+    case Encoding::Latin1:
+        enc = pugi::encoding_latin1;
+        break;
+    case Encoding::Utf8:
+    case Encoding::Ascii:
+        break;
+    }
+    unsigned flags = pugi::format_indent | pugi::format_no_declaration;
+    if (bom_)
+        flags |= pugi::format_write_bom;
+
+    FileWriter writer(fd);
+    doc_->save(writer, "\t", flags, enc);
+    writer.flush();
+    if (writer.error())
+        fail("cannot write \"" + tmp + "\"", writer.error());
+    if (::fsync(fd) != 0)
+        fail("cannot write \"" + tmp + "\"", errno);
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        throw Error(destination + ": cannot save: " + systemError(err));
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        throw Error(destination + ": cannot save: cannot replace the file: " + systemError(err));
+    }
+}
+
+} // namespace tidy

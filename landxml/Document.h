@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tidy {
+
+// How a LandXML file was stored, so that a save writes it back the same way.
+enum class Encoding { Utf8, Utf16LE, Utf16BE, Latin1, Ascii };
+
+// One operation's in-memory LandXML document. Each operation opens its own and drops it at the
+// end; nothing of it survives between operations.
+class Document {
+public:
+    // No file at `path` (a folder is not a file) gives an empty document and no error. A file
+    // that cannot be read, is not well-formed or declares an encoding or entities the tool cannot
+    // write back faithfully throws Error naming the file and the place.
+    static Document open(const std::string& path);
+
+    Document(Document&&) noexcept;
+    Document& operator=(Document&&) noexcept;
+    ~Document();
+
+    // Whether a file was loaded; false when no file existed at the path.
+    bool loaded() const { return loaded_; }
+    const std::string& path() const { return path_; }
+
+    // The root element, or an empty node when nothing was loaded.
+    pugi::xml_node root() const;
+
+    Encoding encoding() const { return encoding_; }
+    bool hasByteOrderMark() const { return bom_; }
+
+    // "file: line L, column C" for a node of this document; just the file when unknown.
+    std::string where(pugi::xml_node node) const;
+
+    // Whether `utf8` can be stored in this document's encoding.
+    bool canEncode(std::string_view utf8) const;
+
+    // Writes the whole document to `destination` atomically, in the source's encoding: a
+    // temporary file in the destination's folder is renamed over it only once it is complete.
+    // An existing destination keeps its permissions; a symbolic link keeps pointing at its
+    // replaced target. Refuses a document that was never loaded.
+    void save(const std::string& destination) const;
+
+    pugi::xml_document& xml() { return *doc_; }
+    const pugi::xml_document& xml() const { return *doc_; }
+
+private:
+    Document();
+
+    std::unique_ptr<pugi::xml_document> doc_;
+    std::string path_;
+    const char* buffer_ = nullptr; // parsed text, owned by doc_; for line numbers in errors
+    Encoding encoding_ = Encoding::Utf8;
+    bool bom_ = false;
+    bool loaded_ = false;
+};
+
+} // namespace tidy

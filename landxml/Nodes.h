@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Node access shared by every operation. Element names match on the local name, so a default
+// namespace or a prefix on the file does not prevent a match.
+
+#include "landxml/Document.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tidy {
+
+// Element name without its prefix; "" for a node that is not an element.
+std::string_view localName(pugi::xml_node node);
+
+// First child element whose local name is `name`, or an empty node.
+pugi::xml_node findNode(pugi::xml_node parent, std::string_view name);
+
+// Number of all child nodes: elements, comments, processing instructions and text.
+std::int32_t childCount(pugi::xml_node parent);
+
+bool hasAttribute(pugi::xml_node node, const char* name);
+
+// The attribute's text, or "" when it is absent.
+std::string_view attributeText(pugi::xml_node node, const char* name);
+
+// The attribute read as a decimal integer (optional sign, digits, nothing else); throws Error
+// naming the place, the element, the attribute and the text otherwise.
+std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* name);
+
+// Creates or replaces an attribute. Throws Error, before anything changes, when the file's
+// encoding cannot hold `value`.
+void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
+                  std::string_view value);
+void setAttribute(const Document& doc, pugi::xml_node node, const char* name, std::int32_t value);
+
+// The element's text content ("" when it has none) and its replacement.
+std::string_view nodeText(pugi::xml_node node);
+void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text);
+
+// Appends a new empty element as the last child; it takes the parent's namespace prefix.
+pugi::xml_node addChild(pugi::xml_node parent, std::string_view name);
+
+// A list line holds at most 255 UTF-16 units; a longer text is cut there, never inside a
+// character.
+std::string cutListLine(std::string_view utf8);
+
+} // namespace tidy

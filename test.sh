@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite.
+#   ./test.sh              the suite (warnings are errors), then once more under a decimal-comma locale
+#   ./test.sh --sanitize   the suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=plain
+case "${1:-}" in
+    "") ;;
+    --sanitize) mode=sanitize ;;
+    *) echo "usage: ./test.sh [--sanitize]" >&2; exit 2 ;;
+esac
+
+scripts/deps.sh
+
+jobs=$(nproc)
+if [ "$mode" = sanitize ]; then
+    build=build-sanitize
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIDY_WERROR=ON -DTIDY_SANITIZE=ON >/dev/null
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+else
+    build=build
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDY_WERROR=ON >/dev/null
+fi
+cmake --build "$build" -j "$jobs"
+
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
+if [ "$mode" = plain ]; then
+    echo "== again under de_DE.UTF-8 (decimal comma) =="
+    LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+fi

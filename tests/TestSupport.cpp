@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace tidytest {
+
+TempDir::TempDir() {
+    std::string templ = (std::filesystem::temp_directory_path() / "tidytest-XXXXXX").string();
+    if (!mkdtemp(templ.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = templ;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only folders behind; make them writable so they can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(std::string_view name, std::string_view content) const {
+    std::string p = file(name);
+    writeFile(p, content);
+    return p;
+}
+
+std::string TempDir::listing() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names)
+        out += (out.empty() ? "" : " ") + n;
+    return out;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, std::string_view content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string dataPath(std::string_view name) { return std::string(TIDY_TEST_DATA) + "/" + std::string(name); }
+std::string samplePath(std::string_view name) { return std::string(TIDY_SAMPLES) + "/" + std::string(name); }
+std::string realDataPath(std::string_view name) {
+    return std::string(TIDY_REALDATA) + "/" + std::string(name);
+}
+
+} // namespace tidytest
