@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
-    std::cerr << "tidyland: " << (argc < 2 ? "no command given" : std::string("unknown command or option: ") + argv[1]) << "\n" << kUsage;
+    std::cerr << "tidyland: "
+              << (argc < 2 ? "no command given"
+                           : std::string("unknown command or option: ") + argv[1])
+              << "\n"
+              << kUsage;
     return 2;
 }

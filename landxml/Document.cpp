@@ -4,12 +4,14 @@
 #include "landxml/Error.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tidy {
 
@@ -18,7 +20,9 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
                                    pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments;
 
-std::string systemError(int err) { return std::strerror(err); }
+std::string systemError(int err) {
+    return std::strerror(err);
+}
 
 // A buffer from pugixml's allocator, so that the document can take ownership of it.
 struct Buffer {
@@ -26,7 +30,8 @@ struct Buffer {
     size_t size = 0;
 
     Buffer() = default;
-    explicit Buffer(size_t n) : data(static_cast<char*>(pugi::get_memory_allocation_function()(n ? n : 1))), size(n) {
+    explicit Buffer(size_t n)
+        : data(static_cast<char*>(pugi::get_memory_allocation_function()(n ? n : 1))), size(n) {
         if (!data)
             throw std::bad_alloc();
     }
@@ -79,8 +84,9 @@ Buffer readWholeFile(const std::string& path) {
 
 std::string lower(std::string_view s) {
     std::string r(s);
-    std::transform(r.begin(), r.end(), r.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); });
+    std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c);
+    });
     return r;
 }
 
@@ -89,12 +95,14 @@ std::string declaredEncoding(std::string_view text) {
     if (text.substr(0, 5) != "<?xml")
         return {};
     auto end = text.find("?>");
-    std::string_view decl = text.substr(0, end == std::string_view::npos ? std::min<size_t>(text.size(), 256) : end);
+    std::string_view decl =
+        text.substr(0, end == std::string_view::npos ? std::min<size_t>(text.size(), 256) : end);
     auto pos = decl.find("encoding");
     if (pos == std::string_view::npos)
         return {};
     pos += 8;
-    while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n' || decl[pos] == '='))
+    while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' ||
+                                 decl[pos] == '\n' || decl[pos] == '='))
         ++pos;
     if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\''))
         return {};
@@ -105,12 +113,19 @@ std::string declaredEncoding(std::string_view text) {
     return lower(decl.substr(pos, close - pos));
 }
 
-bool isUtf8Name(const std::string& e) { return e == "utf-8" || e == "utf8"; }
-bool isUtf16Name(const std::string& e) { return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "utf16"; }
-bool isLatin1Name(const std::string& e) {
-    return e == "iso-8859-1" || e == "iso8859-1" || e == "iso_8859-1" || e == "latin1" || e == "latin-1" || e == "l1";
+bool isUtf8Name(const std::string& e) {
+    return e == "utf-8" || e == "utf8";
 }
-bool isAsciiName(const std::string& e) { return e == "us-ascii" || e == "ascii"; }
+bool isUtf16Name(const std::string& e) {
+    return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "utf16";
+}
+bool isLatin1Name(const std::string& e) {
+    return e == "iso-8859-1" || e == "iso8859-1" || e == "iso_8859-1" || e == "latin1" ||
+           e == "latin-1" || e == "l1";
+}
+bool isAsciiName(const std::string& e) {
+    return e == "us-ascii" || e == "ascii";
+}
 
 // Where the first invalid UTF-8 sequence starts, or npos.
 size_t invalidUtf8At(const unsigned char* s, size_t n) {
@@ -152,7 +167,8 @@ size_t invalidUtf8At(const unsigned char* s, size_t n) {
                 return i;
             cp = (cp << 6) | (s[i + k] & 0x3F);
         }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
             return i;
         i += len;
     }
@@ -190,17 +206,20 @@ struct DecodedText {
     bool bom = false;
 };
 
-DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t n, bool littleEndian) {
+DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t n,
+                        bool littleEndian) {
     if (n % 2)
         throw Error(path + ": the file is UTF-16 but has an odd number of bytes");
     std::string out;
     out.reserve(n / 2 + n / 8);
     for (size_t i = 0; i < n; i += 2) {
-        uint32_t u = littleEndian ? uint32_t(s[i] | (s[i + 1] << 8)) : uint32_t((s[i] << 8) | s[i + 1]);
+        uint32_t u =
+            littleEndian ? uint32_t(s[i] | (s[i + 1] << 8)) : uint32_t((s[i] << 8) | s[i + 1]);
         if (u >= 0xD800 && u <= 0xDBFF) {
             if (i + 3 >= n)
                 throw Error(path + ": invalid UTF-16 at the end of the file");
-            uint32_t lo = littleEndian ? uint32_t(s[i + 2] | (s[i + 3] << 8)) : uint32_t((s[i + 2] << 8) | s[i + 3]);
+            uint32_t lo = littleEndian ? uint32_t(s[i + 2] | (s[i + 3] << 8))
+                                       : uint32_t((s[i + 2] << 8) | s[i + 3]);
             if (lo < 0xDC00 || lo > 0xDFFF)
                 throw Error(path + ": invalid UTF-16 surrogate pair at byte " + std::to_string(i));
             u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
@@ -215,7 +234,8 @@ DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t 
     d.encoding = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
     std::string decl = declaredEncoding(out);
     if (!decl.empty() && !isUtf16Name(decl))
-        throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=\"" + decl + "\"");
+        throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=\"" +
+                    decl + "\"");
     return d;
 }
 
@@ -238,6 +258,73 @@ std::pair<size_t, size_t> lineAndColumn(const char* text, size_t size, size_t of
 std::string place(const std::string& path, const char* text, size_t size, size_t offset) {
     auto [line, column] = lineAndColumn(text, size, offset);
     return path + ": line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+bool isReference(std::string_view s) {
+    for (std::string_view known : {"&lt;", "&gt;", "&amp;", "&apos;", "&quot;"})
+        if (s.substr(0, known.size()) == known)
+            return true;
+    if (s.substr(0, 2) != "&#")
+        return false;
+    size_t i = 2;
+    bool hex = i < s.size() && s[i] == 'x';
+    i += hex;
+    size_t digits = 0;
+    while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
+                            (hex && std::isxdigit(static_cast<unsigned char>(s[i]))))) {
+        ++i;
+        ++digits;
+    }
+    return digits > 0 && i < s.size() && s[i] == ';';
+}
+
+// Offset of the first '&' in markup or text that is not a character reference or one of the five
+// predefined entities, or npos. The parser would keep such a reference as literal text and the
+// save would then escape it into something else. Comments, CDATA, processing instructions and the
+// DOCTYPE may hold a bare '&'.
+size_t undeclaredReferenceAt(const char* data, size_t size) {
+    std::string_view text(data, size);
+    // Fast path: most files have no '&' at all, or only well-formed references.
+    bool suspicious = false;
+    for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+        if (!isReference(text.substr(at, 16))) {
+            suspicious = true;
+            break;
+        }
+    }
+    if (!suspicious)
+        return std::string::npos;
+    size_t i = 0;
+    auto skipTo = [&](std::string_view end) {
+        size_t e = text.find(end, i);
+        i = e == std::string_view::npos ? size : e + end.size();
+    };
+    while (i < size) {
+        if (text[i] == '<') {
+            std::string_view rest = text.substr(i, 9);
+            if (rest.substr(0, 4) == "<!--") {
+                skipTo("-->");
+                continue;
+            }
+            if (rest == "<![CDATA[") {
+                skipTo("]]>");
+                continue;
+            }
+            if (rest.substr(0, 2) == "<?") {
+                skipTo("?>");
+                continue;
+            }
+            if (rest == "<!DOCTYPE") {
+                size_t bracket = text.find('[', i), close = text.find('>', i);
+                skipTo(bracket < close ? "]>" : ">");
+                continue;
+            }
+        } else if (text[i] == '&' && !isReference(text.substr(i, 16))) {
+            return i;
+        }
+        ++i;
+    }
+    return std::string::npos;
 }
 
 } // namespace
@@ -274,7 +361,10 @@ static DecodedText decodeFile(const std::string& path) {
     }
     std::string decl = declaredEncoding(std::string_view(raw.data + start, n - start));
     if (d.bom && !decl.empty() && !isUtf8Name(decl))
-        throw Error(path + ": the file starts with a UTF-8 byte-order mark but its declaration says encoding=\"" + decl + "\"");
+        throw Error(
+            path +
+            ": the file starts with a UTF-8 byte-order mark but its declaration says encoding=\"" +
+            decl + "\"");
 
     if (decl.empty() || isUtf8Name(decl) || isAsciiName(decl)) {
         d.encoding = isAsciiName(decl) ? Encoding::Ascii : Encoding::Utf8;
@@ -287,7 +377,8 @@ static DecodedText decodeFile(const std::string& path) {
         if (bad != std::string::npos)
             throw Error(place(path, raw.data + start, n - start, bad) + ": the text is not valid " +
                         (d.encoding == Encoding::Ascii ? "US-ASCII" : "UTF-8") +
-                        (decl.empty() ? " (the file declares no encoding, so it must be UTF-8)" : ", as the file declares"));
+                        (decl.empty() ? " (the file declares no encoding, so it must be UTF-8)"
+                                      : ", as the file declares"));
         if (start) {
             std::memmove(raw.data, raw.data + 3, n - 3);
             raw.size -= 3;
@@ -305,9 +396,11 @@ static DecodedText decodeFile(const std::string& path) {
         return d;
     }
     if (isUtf16Name(decl))
-        throw Error(path + ": the declaration says encoding=\"" + decl + "\" but the file is not stored as UTF-16");
+        throw Error(path + ": the declaration says encoding=\"" + decl +
+                    "\" but the file is not stored as UTF-16");
     throw Error(path + ": the file declares encoding=\"" + decl +
-                "\", which tidylander cannot write back faithfully; supported are UTF-8, UTF-16 and ISO-8859-1");
+                "\", which tidylander cannot write back faithfully; supported are UTF-8, UTF-16 "
+                "and ISO-8859-1");
 }
 
 Document::Document() : doc_(std::make_unique<pugi::xml_document>()) {}
@@ -323,9 +416,14 @@ Document Document::open(const std::string& path) {
         return d;
 
     DecodedText text = decodeFile(path);
+    size_t badReference = undeclaredReferenceAt(text.utf8.data, text.utf8.size);
+    std::string badReferencePlace;
+    if (badReference != std::string::npos)
+        badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference);
     size_t size = text.utf8.size;
     char* data = text.utf8.release();
-    pugi::xml_parse_result r = d.doc_->load_buffer_inplace_own(data, size, kParseOptions, pugi::encoding_utf8);
+    pugi::xml_parse_result r =
+        d.doc_->load_buffer_inplace_own(data, size, kParseOptions, pugi::encoding_utf8);
     if (!r) {
         // The parser changes the buffer in place; count lines on a fresh copy of the text.
         DecodedText again = decodeFile(path);
@@ -335,17 +433,24 @@ Document Document::open(const std::string& path) {
     d.buffer_ = data;
     d.encoding_ = text.encoding;
     d.bom_ = text.bom;
+    d.loaded_ = true; // from here on errors can name their place
 
     for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling()) {
         if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
-            throw Error(d.where(n) + ": the DOCTYPE declares entities; tidylander neither expands "
-                                     "nor fetches entities and could not write them back faithfully");
+            throw Error(d.where(n) +
+                        ": the DOCTYPE declares entities; tidylander neither expands "
+                        "nor fetches entities and could not write them back faithfully");
     }
-    d.loaded_ = true;
+    if (!badReferencePlace.empty())
+        throw Error(badReferencePlace +
+                    ": a reference to an undeclared entity; tidylander neither "
+                    "expands nor fetches entities and could not write it back faithfully");
     return d;
 }
 
-pugi::xml_node Document::root() const { return doc_->document_element(); }
+pugi::xml_node Document::root() const {
+    return doc_->document_element();
+}
 
 std::string Document::where(pugi::xml_node node) const {
     ptrdiff_t offset = node ? node.offset_debug() : -1;
@@ -354,10 +459,15 @@ std::string Document::where(pugi::xml_node node) const {
     try {
         // The parsed buffer was changed in place; line numbers come from the text on disk.
         DecodedText text = decodeFile(path_);
-        // offset_debug points at the name; step back to the '<' that opens the element.
-        size_t at = size_t(offset);
-        if (node.type() == pugi::node_element && at > 0)
-            --at;
+        // offset_debug points at a name or a value inside the markup; report the '<' that
+        // opens it. Text nodes have no markup of their own.
+        if (text.utf8.size == 0)
+            return path_;
+        size_t at = std::min(size_t(offset), text.utf8.size - 1);
+        if (node.type() != pugi::node_pcdata) {
+            while (at > 0 && text.utf8.data[at] != '<')
+                --at;
+        }
         return place(path_, text.utf8.data, text.utf8.size, at);
     } catch (const Error&) {
         return path_;
@@ -444,7 +554,8 @@ std::filesystem::path resolveLinks(std::filesystem::path p) {
 
 void Document::save(const std::string& destination) const {
     if (!loaded_)
-        throw Error((destination.empty() ? path_ : destination) + ": nothing to save: no file was loaded from \"" + path_ + "\"");
+        throw Error((destination.empty() ? path_ : destination) +
+                    ": nothing to save: no file was loaded from \"" + path_ + "\"");
     if (destination.empty())
         throw Error(path_ + ": no destination to save to");
 
@@ -455,7 +566,8 @@ void Document::save(const std::string& destination) const {
 
     int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
-        throw Error(destination + ": cannot save: cannot create a file in \"" + folder.string() + "\": " + systemError(errno));
+        throw Error(destination + ": cannot save: cannot create a file in \"" + folder.string() +
+                    "\": " + systemError(errno));
     auto fail = [&](const std::string& what, int err) {
         ::close(fd);
         ::unlink(tmp.c_str());

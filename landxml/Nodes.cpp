@@ -3,7 +3,9 @@
 
 #include "landxml/Error.h"
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstring>
 
 namespace tidy {
@@ -49,7 +51,8 @@ std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* 
         negative = digits.front() == '-';
         digits.remove_prefix(1);
     }
-    bool wellFormed = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+    bool wellFormed =
+        !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
     std::int64_t wide = 0;
     std::errc ec = std::errc::invalid_argument;
     if (wellFormed && digits.size() <= 18)
@@ -84,7 +87,9 @@ void setAttribute(const Document& doc, pugi::xml_node node, const char* name, st
     setAttribute(doc, node, name, std::to_string(value));
 }
 
-std::string_view nodeText(pugi::xml_node node) { return node.text().get(); }
+std::string_view nodeText(pugi::xml_node node) {
+    return node.text().get();
+}
 
 void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text) {
     if (!doc.canEncode(text))

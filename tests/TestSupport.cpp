@@ -60,8 +60,12 @@ void writeFile(const std::string& path, std::string_view content) {
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string dataPath(std::string_view name) { return std::string(TIDY_TEST_DATA) + "/" + std::string(name); }
-std::string samplePath(std::string_view name) { return std::string(TIDY_SAMPLES) + "/" + std::string(name); }
+std::string dataPath(std::string_view name) {
+    return std::string(TIDY_TEST_DATA) + "/" + std::string(name);
+}
+std::string samplePath(std::string_view name) {
+    return std::string(TIDY_SAMPLES) + "/" + std::string(name);
+}
 std::string realDataPath(std::string_view name) {
     return std::string(TIDY_REALDATA) + "/" + std::string(name);
 }
