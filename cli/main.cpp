@@ -1,9 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tidyland: the window's operations for scripts and batches.
+// tidyland: the window's operations for scripts and batches, on the same core functions.
+#include "cleaning/EditAndSave.h"
+#include "cli/Output.h"
+#include "landxml/Document.h"
+#include "landxml/Error.h"
+#include "landxml/ScanDocument.h"
+#include "surfaces/AssignSurfaceColors.h"
+#include "surfaces/RenameSurfaces.h"
+
 #include <version.h>
 
-#include <cstring>
+#include <charconv>
 #include <iostream>
+#include <map>
+#include <unistd.h>
+
+using namespace tidycli;
 
 namespace {
 
@@ -16,21 +28,245 @@ constexpr const char* kUsage = R"(usage:
   tidyland --version
 )";
 
+struct UsageError {
+    std::string message;
+};
+
+struct Command {
+    std::string name;
+    bool json = false;
+    bool countTriangles = false;
+    bool triangles = false;
+    bool curves = false;
+    bool inPlace = false;
+    std::optional<std::string> output;
+    std::vector<std::pair<std::string, std::string>> names; // --name OLD=NEW, in order
+    std::map<std::string, std::int32_t> colors;            // --color NAME=INDEX, first wins
+    std::vector<std::string> files;
+};
+
+// OLD=NEW splits at the first "="; NAME=INDEX at the last, since an index holds none.
+std::pair<std::string, std::string> splitPair(const std::string& option, const std::string& text,
+                                              bool atLast = false) {
+    auto eq = atLast ? text.rfind('=') : text.find('=');
+    if (eq == std::string::npos)
+        throw UsageError{option + " needs NAME=VALUE, got \"" + text + "\""};
+    return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+Command parse(int argc, char** argv) {
+    Command c;
+    c.name = argv[1];
+    const bool writes = c.name == "clean" || c.name == "rename" || c.name == "color";
+    if (c.name != "scan" && !writes)
+        throw UsageError{"unknown command \"" + c.name + "\""};
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                throw UsageError{a + " needs a value"};
+            return argv[++i];
+        };
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            c.files.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--json") {
+            c.json = true;
+        } else if (a == "--count-triangles" && c.name == "scan") {
+            c.countTriangles = true;
+        } else if (a == "--triangles" && c.name == "clean") {
+            c.triangles = true;
+        } else if (a == "--curves" && c.name == "clean") {
+            c.curves = true;
+        } else if (a == "--in-place" && writes) {
+            c.inPlace = true;
+        } else if (a == "-o" && writes) {
+            if (c.output)
+                throw UsageError{"-o given twice"};
+            c.output = value();
+        } else if (a == "--name" && c.name == "rename") {
+            c.names.push_back(splitPair(a, value()));
+        } else if (a == "--color" && c.name == "color") {
+            auto [name, text] = splitPair(a, value(), true);
+            std::int32_t index = 0;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
+            if (ec != std::errc() || end != text.data() + text.size() || index < -1 || index > 255)
+                throw UsageError{"--color needs an INDEX from -1 to 255, got \"" + text + "\""};
+            c.colors.emplace(name, index);
+        } else {
+            throw UsageError{"unknown option \"" + a + "\" for " + c.name};
+        }
+    }
+    if (c.files.empty())
+        throw UsageError{"no FILE given"};
+    if (writes && c.inPlace == c.output.has_value())
+        throw UsageError{c.name + " needs exactly one of --in-place and -o OUT"};
+    if (c.output && c.files.size() != 1)
+        throw UsageError{"-o OUT takes one FILE only"};
+    return c;
+}
+
+// Progress for people watching a terminal; silent in pipelines.
+void progress(const std::string& file, const char* what) {
+    static const bool terminal = isatty(STDERR_FILENO);
+    if (terminal)
+        std::cerr << "\r\033[K" << file << ": " << what << std::flush;
+}
+void progressDone() {
+    static const bool terminal = isatty(STDERR_FILENO);
+    if (terminal)
+        std::cerr << "\r\033[K" << std::flush;
+}
+
+std::string trimBlanks(const std::string& s) {
+    auto b = s.find_first_not_of(' ');
+    auto e = s.find_last_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+Array strings(const std::vector<std::string>& v) { return Array(v.begin(), v.end()); }
+
+Object scan(const Command& c, const std::string& file) {
+    progress(file, "loading");
+    tidy::Document doc = tidy::Document::open(file);
+    if (!doc.loaded())
+        throw tidy::Error(file + ": no such file");
+    progress(file, "scanning");
+    auto none = [](std::int32_t) {};
+    tidy::ScanCounts counts = tidy::ScanDocument(
+        doc, c.countTriangles, [](const std::string&) {}, none, [] {}, none);
+    Object o{{"file", file},
+             {"surfaces", strings(counts.listedNames)},
+             {"surfaceCount", counts.surfaceCount}};
+    if (c.countTriangles)
+        o.emplace_back("triangleCount", counts.triangleCount);
+    return o;
+}
+
+Object clean(const Command& c, const std::string& file) {
+    std::vector<std::string> names;
+    std::optional<std::int32_t> surfaceCount;
+    tidy::EditAndSaveOptions options{c.triangles, c.curves, c.output.has_value()};
+    tidy::EditAndSaveView view{
+        [&](const std::string& line) { names.push_back(line); },
+        [&](std::int32_t n) { surfaceCount = n; },
+        [](std::int32_t) {},
+        [](std::int32_t) {},
+        [](std::int32_t) {},
+        [](std::int32_t) {},
+        [] {},
+        [](const std::string&) {}, // the outcome messages come back in the result
+        [&] { return *c.output; },
+    };
+    progress(file, "cleaning");
+    tidy::EditAndSaveResult r = tidy::EditAndSave(file, options, view);
+    // In place, the list lines carry the ".trm" of "Edit and save"; report the names alone.
+    if (!options.saveAs) {
+        for (std::string& n : names)
+            if (n.size() >= 4 && n.compare(n.size() - 4, 4, ".trm") == 0)
+                n.resize(n.size() - 4);
+    }
+    Array messages;
+    for (const std::string& m : r.messages)
+        messages.emplace_back(c.json ? m : trimBlanks(m));
+    return {{"file", file},
+            {"output", r.destination},
+            {"surfaces", strings(names)},
+            {"surfaceCount", surfaceCount},
+            {"removedTriangles", r.removedTriangles},
+            {"curveCount", r.curves.curveCount},
+            {"adjustedCurves", r.curves.adjustedCurveCount},
+            {"radiusDeviations", r.curves.radiusDeviationCount},
+            {"possibleDeviations", r.curves.possibleDeviationCount},
+            {"messages", messages}};
+}
+
+Object rename(const Command& c, const std::string& file) {
+    auto ask = [&](const std::string& current) {
+        for (const auto& [oldName, newName] : c.names)
+            if (oldName == current)
+                return tidy::NameAnswer{true, newName};
+        return tidy::NameAnswer{false, current};
+    };
+    progress(file, "renaming");
+    std::string output = c.output.value_or(file);
+    std::vector<std::string> names = tidy::RenameSurfaces(file, output, ask, [](const std::string&) {});
+    return {{"file", file}, {"output", output}, {"surfaces", strings(names)}};
+}
+
+Object color(const Command& c, const std::string& file) {
+    auto pick = [&](const std::string& name, std::int32_t preset) {
+        auto it = c.colors.find(name);
+        if (it != c.colors.end())
+            return it->second;
+        return preset < 0 ? 0 : preset; // what "Select" without a click gives
+    };
+    progress(file, "assigning colours");
+    std::string output = c.output.value_or(file);
+    tidy::ColorRun run = tidy::AssignSurfaceColors(file, output, pick, [](const std::string&) {});
+    Array surfaces;
+    for (const tidy::SurfaceColor& s : run.surfaces)
+        surfaces.push_back(Object{{"name", s.name}, {"color", s.color}});
+    return {{"file", file},
+            {"output", run.saved ? Value(output) : Value()},
+            {"surfaces", surfaces}};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::ios::sync_with_stdio(false);
+    if (argc == 2 && std::string(argv[1]) == "--version") {
         std::cout << "tidyland " << tidy::kVersion << "\n";
-        return 0;
+        return kSuccess;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
         std::cout << kUsage;
-        return 0;
+        return kSuccess;
     }
-    std::cerr << "tidyland: "
-              << (argc < 2 ? "no command given"
-                           : std::string("unknown command or option: ") + argv[1])
-              << "\n"
-              << kUsage;
-    return 2;
+    Command command;
+    try {
+        if (argc < 2)
+            throw UsageError{"no command given"};
+        command = parse(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "tidyland: " << e.message << "\n" << kUsage;
+        return kUsage;
+    }
+
+    int status = kSuccess;
+    for (const std::string& file : command.files) {
+        Object result;
+        try {
+            if (command.name == "scan")
+                result = scan(command, file);
+            else if (command.name == "clean")
+                result = clean(command, file);
+            else if (command.name == "rename")
+                result = rename(command, file);
+            else
+                result = color(command, file);
+            progressDone();
+        } catch (const std::exception& e) {
+            progressDone();
+            status = kFileFailed;
+            std::string message = e.what();
+            if (command.json) {
+                std::cout << toJson(Object{{"file", file}, {"error", message}}) << "\n" << std::flush;
+            } else {
+                // Core messages already begin with the file's name.
+                bool named = message.rfind(file + ":", 0) == 0;
+                std::cerr << "tidyland: " << (named ? "" : file + ": ") << message << "\n";
+            }
+            continue;
+        }
+        if (command.json)
+            std::cout << toJson(result) << "\n";
+        else
+            writeReport(std::cout, result);
+        std::cout << std::flush;
+    }
+    return status;
 }
