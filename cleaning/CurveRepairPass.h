@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cleaning/PointText.h"
+#include "landxml/Document.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tidy {
+
+// What one curve repair run found and changed.
+struct CurveRepairCounts {
+    std::int32_t curveCount = 0;             // elements with "radius" met on the walk
+    std::int32_t adjustedCurveCount = 0;     // of those, the ones without "rot"
+    std::int32_t radiusDeviationCount = 0;   // repaired curves whose radius check failed
+    std::int32_t possibleDeviationCount = 0; // radius failures, undecided or unsolvable curves
+};
+
+enum class RotationDecision { Clockwise, CounterClockwise, Undecided };
+
+// Centre of the circle through three points on an arc, computed from the slopes of the chords
+// start-middle and middle-end. Infinite or NaN when the points are collinear or coincide.
+PointText arcCentre(PointText start, PointText middle, PointText end);
+
+// Turn in degrees from the start's direction to the middle's as seen from the centre, within
+// (-180, 180]; above 0 is clockwise for northing-easting points. NaN when the centre lies on
+// either point.
+double turnDegrees(PointText start, PointText middle, PointText centre);
+
+// Walks every curve of every PlanFeatures element under the root and repairs each one without
+// "rot": it takes Start, Center and End as three points on the arc, writes the circle's centre
+// into Center and the turning direction into "rot". showCurveCount and showAdjustedCount get
+// each new value of their count, markDeviation is called once per repaired curve whose radius
+// does not fit or whose centre cannot be computed, and inform shows " curves gevonden " once
+// when showCurvesFoundNotice is set and the document has plan features. All callbacks must be
+// set. Throws Error, naming the curve and the place, for a radius or point that is not a number
+// and for a curve to repair that lacks a point.
+CurveRepairCounts CurveRepairPass(Document& document, bool showCurvesFoundNotice,
+                                  const std::function<void(std::int32_t)>& showCurveCount,
+                                  const std::function<void(std::int32_t)>& showAdjustedCount,
+                                  const std::function<void()>& markDeviation,
+                                  const std::function<void(const std::string&)>& inform);
+
+} // namespace tidy

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cleaning/TriangleRemovalPass.h"
+
+#include "cleaning/PointText.h"
+#include "landxml/Nodes.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tidy {
+
+namespace {
+
+constexpr int listedSurfaceSteps = 10;
+
+void listSurfaces(pugi::xml_node surfaces, bool trmSuffix,
+                  const std::function<void(const std::string&)>& addLine) {
+    pugi::xml_node node = findNode(surfaces, "Surface");
+    // Every node met uses up a step, named or not, so a comment among the surfaces shortens the
+    // list by one; it only has no name to show.
+    for (int step = 0; step < listedSurfaceSteps && node; ++step) {
+        if (hasAttribute(node, "name")) {
+            std::string line(attributeText(node, "name"));
+            if (trmSuffix)
+                line += ".trm";
+            addLine(cutListLine(line));
+        }
+        node = node.next_sibling();
+    }
+}
+
+std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
+    if (!token.empty() && token.front() == '+')
+        token.remove_prefix(1);
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (token.empty() || ec != std::errc() || end != token.data() + token.size() || value < 0 ||
+        value > highest)
+        return std::nullopt;
+    return value;
+}
+
+// "n" holds the 1-based positions of a face's three neighbours among the F elements of its Faces
+// element, 0 for none. newPosition maps each old position to the new one, 0 for a removed face;
+// its entry 0 is 0. An "n" that is not three such positions is left as it was.
+void renumberNeighbours(const Document& document, pugi::xml_node faces,
+                        const std::vector<std::int32_t>& newPosition) {
+    const auto highest = static_cast<std::int32_t>(newPosition.size() - 1);
+    for (pugi::xml_node face = faces.first_child(); face; face = face.next_sibling()) {
+        if (localName(face) != "F")
+            continue;
+        std::string_view rest = attributeText(face, "n");
+        const std::string_view original = rest;
+        std::array<std::int32_t, 3> references{};
+        bool wellFormed = true;
+        for (std::int32_t& reference : references) {
+            const std::optional<std::int32_t> old = parseReference(nextToken(rest), highest);
+            if (!old) {
+                wellFormed = false;
+                break;
+            }
+            reference = newPosition[static_cast<std::size_t>(*old)];
+        }
+        if (!wellFormed || !nextToken(rest).empty())
+            continue;
+        char buffer[3 * 12];
+        char* const end = buffer + sizeof buffer;
+        char* at = buffer;
+        for (std::size_t slot = 0; slot < references.size(); ++slot) {
+            if (slot > 0)
+                *at++ = ' ';
+            at = std::to_chars(at, end, references[slot]).ptr;
+        }
+        const std::string_view renumbered(buffer, static_cast<std::size_t>(at - buffer));
+        if (renumbered != original)
+            setAttribute(document, face, "n", renumbered);
+    }
+}
+
+// Walks one Faces element and removes its outside faces; returns the running total.
+std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int32_t removed,
+                        const std::function<void(std::int32_t)>& showRemovedCount,
+                        const std::function<void(std::int32_t)>& setProgress) {
+    pugi::xml_node node = findNode(faces, "F");
+    // Read once: the walk takes exactly this many steps, however many faces it removes.
+    const std::int32_t faceCount = childCount(faces);
+    std::vector<std::int32_t> newPosition;
+    newPosition.reserve(static_cast<std::size_t>(faceCount) + 1);
+    newPosition.push_back(0);
+    std::int32_t keptFaces = 0;
+    bool removedFace = false;
+    for (std::int32_t k = 0; k < faceCount && node; ++k) {
+        const bool outside = hasAttribute(node, "i") && attributeInt(document, node, "i") == 1;
+        const bool isFace = localName(node) == "F";
+        // The successor is taken before the node goes, so the walk goes on from one that stays.
+        const pugi::xml_node next = node.next_sibling();
+        setProgress(k);
+        if (outside) {
+            faces.remove_child(node);
+            ++removed;
+            showRemovedCount(removed);
+        }
+        if (isFace) {
+            newPosition.push_back(outside ? 0 : ++keptFaces);
+            removedFace = removedFace || outside;
+        }
+        node = next;
+    }
+    // Without this every neighbour reference past the first removed face would point at the
+    // wrong triangle.
+    if (removedFace)
+        renumberNeighbours(document, faces, newPosition);
+    return removed;
+}
+
+} // namespace
+
+void TriangleRemovalPass(Document& document, bool trmSuffix,
+                         const std::function<void(const std::string&)>& addLine,
+                         const std::function<void(std::int32_t)>& showSurfaceCount,
+                         const std::function<void(std::int32_t)>& showRemovedCount,
+                         const std::function<void(std::int32_t)>& setProgress) {
+    const pugi::xml_node root = document.root();
+    if (!root)
+        return;
+    const pugi::xml_node surfaces = findNode(root, "Surfaces");
+    if (!surfaces)
+        return;
+
+    listSurfaces(surfaces, trmSuffix, addLine);
+
+    // The count takes in every child of Surfaces, comments too; each uses up one step.
+    const std::int32_t surfaceCount = childCount(surfaces);
+    pugi::xml_node surface = findNode(surfaces, "Surface");
+    showSurfaceCount(surfaceCount);
+    setProgress(0);
+    std::int32_t removed = 0;
+    for (std::int32_t j = 0; j < surfaceCount && surface; ++j) {
+        const pugi::xml_node definition = findNode(surface, "Definition");
+        const pugi::xml_node faces = definition ? findNode(definition, "Faces") : pugi::xml_node();
+        if (faces)
+            removed = cleanFaces(document, faces, removed, showRemovedCount, setProgress);
+        surface = surface.next_sibling();
+    }
+}
+
+} // namespace tidy

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "landxml/Document.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tidy {
+
+// Removes from every surface the faces whose "i" is 1 (triangles outside the boundary) and
+// renumbers the neighbour references ("n") of the faces that stay. On the way it lists the first
+// ten surfaces through addLine (their names, with ".trm" when trmSuffix is set), shows the number
+// of children of Surfaces once, the running total of removed faces after each removal, and the
+// position of each face step within its Faces element. All callbacks must be set. Does nothing
+// when the document has no Surfaces. Throws Error for an "i" that is not a decimal integer.
+void TriangleRemovalPass(Document& document, bool trmSuffix,
+                         const std::function<void(const std::string&)>& addLine,
+                         const std::function<void(std::int32_t)>& showSurfaceCount,
+                         const std::function<void(std::int32_t)>& showRemovedCount,
+                         const std::function<void(std::int32_t)>& setProgress);
+
+} // namespace tidy

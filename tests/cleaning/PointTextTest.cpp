@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cleaning/PointText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace {
+
+using tidy::parseNumber;
+using tidy::SplitPointText;
+
+TEST(PointTextTest, NumbersInEveryFormExportersWrite) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"0", 0.0},
+        {"5", 5.0},
+        {"-5", -5.0},
+        {"+5", 5.0},
+        {"2.", 2.0},
+        {".5", 0.5},
+        {"-.5", -0.5},
+        {"1005.25", 1005.25},
+        {"1e3", 1000.0},
+        {"1E3", 1000.0},
+        {"1.5e+2", 150.0},
+        {"25e-1", 2.5},
+        {"6398905.9937964743", 6398905.9937964743},
+        {"0.000", 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::optional<double> value = parseNumber(c.text);
+        ASSERT_TRUE(value.has_value());
+        EXPECT_EQ(*value, c.value);
+    }
+}
+
+TEST(PointTextTest, TextsThatAreNotNumbers) {
+    const char* const cases[] = {"",    " ",   ".",   "-",    "+",     "e5",    "1e",    "1e+",
+                                 "inf", "nan", "INF", "-inf", "0x10",  "1,5",   "1.2.3", "--1",
+                                 " 1",  "1 ",  "1\t", "5m",   "1e999", "-1e999"};
+    for (const char* text : cases) {
+        SCOPED_TRACE(std::string("\"") + text + "\"");
+        EXPECT_FALSE(parseNumber(text).has_value());
+    }
+}
+
+TEST(PointTextTest, SplitTakesTheFirstTwoTokens) {
+    struct Case {
+        const char* text;
+        double p;
+        double q;
+    };
+    const Case cases[] = {
+        {"1005 2000 0", 1005, 2000},        // the usual three numbers
+        {"1005 2000", 1005, 2000},          // no elevation
+        {"1005 2000 ", 1005, 2000},         // trailing blank
+        {"1005  2000   0", 1005, 2000},     // runs of blanks
+        {"\t1005\t2000\r\n", 1005, 2000},   // tabs and a CRLF
+        {"\n  1005\r\n2000\n", 1005, 2000}, // leading line ends
+        {"2. 3.", 2, 3},                    // trailing zeros trimmed by the exporter
+        {"1.005e3 2E3 0", 1005, 2000},      // exponents
+        {"-12.5 +7 1", -12.5, 7},           // signs
+        {"1005 2000 x y z", 1005, 2000},    // further tokens are not read
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::optional<tidy::PointText> point = SplitPointText(c.text);
+        ASSERT_TRUE(point.has_value());
+        EXPECT_EQ(point->p, c.p);
+        EXPECT_EQ(point->q, c.q);
+    }
+}
+
+TEST(PointTextTest, SplitRefusesTextsWithoutTwoLeadingNumbers) {
+    const char* const cases[] = {"",         "   ",          "1005",        "1005 ",
+                                 "inf 2000", "1005 nan 0",   "0x10 2000",   "1005,5 2000",
+                                 "a 1 2",    "1005\v2000 0", "1005;2000 0", "1005 2000x 0"};
+    for (const char* text : cases) {
+        SCOPED_TRACE(std::string("\"") + text + "\"");
+        EXPECT_FALSE(SplitPointText(text).has_value());
+    }
+}
+
+// printf is the reference here; the test runs in the C locale unless a test changes it.
+TEST(PointTextTest, FormatWritesWhatPrintfWrites) {
+    const double values[] = {0.0,
+                             -0.0,
+                             -1e-7,
+                             5e-7,
+                             1.5e-6,
+                             0.1234565,
+                             1000.0,
+                             -123456.7890125,
+                             6398905.9937964743,
+                             1e20,
+                             -3.5e200,
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::lowest(),
+                             std::numeric_limits<double>::denorm_min()};
+    for (const double p : values) {
+        for (const double q : {0.0, -2.5}) {
+            std::string expected(700, '\0');
+            const int length = std::snprintf(expected.data(), expected.size(), "%f %f", p, q);
+            expected.resize(static_cast<std::size_t>(length));
+            EXPECT_EQ(tidy::formatPointText(p, q), expected);
+        }
+    }
+    EXPECT_EQ(tidy::formatPointText(-0.0, 2000), "-0.000000 2000.000000");
+}
+
+} // namespace
