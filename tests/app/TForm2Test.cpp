@@ -370,14 +370,6 @@ TEST_F(TForm2Test, ErrorsThatAreNotStandardExceptionsAreShownToo) {
     EXPECT_EQ(forcedCursor(), std::nullopt);
 }
 
-TEST_F(TForm2Test, OperationShowsTheWaitCursorAndEndsWithoutOne) {
-    std::optional<Qt::CursorShape> during;
-    TForm2TestAccess::runOperation(form_, [&] { during = forcedCursor(); });
-    EXPECT_EQ(during, Qt::WaitCursor);
-    EXPECT_EQ(forcedCursor(), std::nullopt);
-    EXPECT_TRUE(errors_.empty());
-}
-
 TEST_F(TForm2Test, ModalWindowsOfAnOperationShowTheNormalCursor) {
     std::vector<std::optional<Qt::CursorShape>> inModal;
     std::vector<std::optional<Qt::CursorShape>> afterModal;
