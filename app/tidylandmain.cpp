@@ -1,0 +1,349 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/tidylandmain.h"
+
+#include "app/UpdateCheck.h"
+#include "ui_tidylandmain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGraphicsDropShadowEffect>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <exception>
+#include <utility>
+#include <version.h>
+
+namespace {
+
+constexpr QSize kClientSize(1263, 766);
+constexpr int kListItemHeight = 25;
+constexpr int kCounterGap = 6; // least space between a caption and its counter
+
+// The window was laid out for Segoe UI; where it is missing, a sans face of similar width keeps
+// the captions clear of the counters beside them.
+QString uiFontFamily() {
+    static const QString family = [] {
+        for (const char* candidate : {"Segoe UI", "Selawik", "Liberation Sans", "Arimo",
+                                      "Nimbus Sans", "Arial", "DejaVu Sans"})
+            if (QFontDatabase::hasFamily(QString::fromLatin1(candidate)))
+                return QString::fromLatin1(candidate);
+        return QApplication::font().family();
+    }();
+    return family;
+}
+
+QFont uiFont(int pixelSize) {
+    QFont font(uiFontFamily());
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Gives every row of a list the same height, whatever the font.
+class FixedRowHeightDelegate final : public QStyledItemDelegate {
+public:
+    FixedRowHeightDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(height_);
+        return size;
+    }
+
+private:
+    int height_;
+};
+
+// Keeps the wait cursor up while an operation runs, on every way out of it.
+class WaitCursor {
+public:
+    explicit WaitCursor(int& count) : count_(count) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++count_;
+    }
+    ~WaitCursor() {
+        --count_;
+        QApplication::restoreOverrideCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    int& count_;
+};
+
+// Takes the wait cursors of running operations off for its lifetime and puts them back after.
+class WaitCursorsLifted {
+public:
+    explicit WaitCursorsLifted(int& count) : count_(count), lifted_(count) {
+        for (int i = 0; i < lifted_; ++i)
+            QApplication::restoreOverrideCursor();
+        count_ = 0;
+    }
+    ~WaitCursorsLifted() {
+        for (int i = 0; i < lifted_; ++i)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        count_ = lifted_;
+    }
+    WaitCursorsLifted(const WaitCursorsLifted&) = delete;
+    WaitCursorsLifted& operator=(const WaitCursorsLifted&) = delete;
+
+private:
+    int& count_;
+    int lifted_;
+};
+
+} // namespace
+
+TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TForm2>()), store_(std::move(store)), timer1_(this),
+      timer2_(this), updaterProgram_(tidy::kUpdaterProgram) {
+    ui_->setupUi(this);
+    ui_->Label17->setText(QString::fromLatin1(tidy::kVersion));
+    ui_->ListBox1->setItemDelegate(new FixedRowHeightDelegate(kListItemHeight, ui_->ListBox1));
+    applyFonts();
+
+    for (QLabel* status : {ui_->Label9, ui_->Label10}) {
+        auto* glow = new QGraphicsDropShadowEffect(status);
+        glow->setOffset(0, 0);
+        glow->setBlurRadius(5);
+        glow->setColor(Qt::white);
+        status->setGraphicsEffect(glow);
+        status->hide();
+    }
+
+    setFixedSize(kClientSize);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    ui_->Button2->setFocus();
+
+    connect(ui_->Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(ui_->Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+    connect(ui_->Button3, &QPushButton::clicked, this, &TForm2::Button3Click);
+    connect(ui_->Button4, &QPushButton::clicked, this, &TForm2::Button4Click);
+    connect(ui_->Button5, &QPushButton::clicked, this, &TForm2::Button5Click);
+    connect(ui_->Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
+    ui_->Edit1->installEventFilter(this);
+
+    installDefaultHooks();
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer1_.setSingleShot(true);
+    timer1_.setInterval(std::chrono::milliseconds(10000));
+    connect(&timer1_, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    timer2_.setObjectName(QStringLiteral("Timer2"));
+    timer2_.setSingleShot(true);
+    timer2_.setInterval(std::chrono::milliseconds(2000));
+    connect(&timer2_, &QTimer::timeout, this, &TForm2::Timer2Timer);
+    timer1_.start();
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::applyFonts() {
+    setFont(uiFont(19));
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setFont(uiFont(23));
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setFont(uiFont(23));
+    ui_->Edit1->setFont(uiFont(26));
+    ui_->Label17->setFont(uiFont(21));
+    // The scan's wait message is long: at the base size it wraps into the two lines between
+    // the buttons' left edge and the update status below it.
+    ui_->Label9->setFont(uiFont(19));
+
+    // Captions size themselves to their text; the labels that operations write keep a fixed
+    // width so that a long count or message is not cut off.
+    for (QLabel* caption : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label5, ui_->Label6,
+                            ui_->Label12, ui_->Label13, ui_->Label15, ui_->Label17})
+        caption->adjustSize();
+    // A face wider than Segoe UI would run a caption into its counter: narrow such a caption
+    // rather than shrink it, so that all captions keep one height.
+    const std::pair<QLabel*, QLabel*> counted[] = {
+        {ui_->Label3, ui_->Label8},   {ui_->Label5, ui_->Label7},   {ui_->Label6, ui_->Label4},
+        {ui_->Label12, ui_->Label14}, {ui_->Label13, ui_->Label11}, {ui_->Label15, ui_->Label16}};
+    for (const auto& [caption, counter] : counted) {
+        const int room = counter->x() - kCounterGap - caption->x();
+        for (int stretch = 95; caption->width() > room && stretch >= 50; stretch -= 5) {
+            QFont narrower = caption->font();
+            narrower.setStretch(stretch);
+            caption->setFont(narrower);
+            caption->adjustSize();
+        }
+    }
+    for (QLabel* written : {ui_->Label8, ui_->Label7, ui_->Label4, ui_->Label14, ui_->Label11,
+                            ui_->Label16, ui_->Label10})
+        written->resize(written->width(), written->sizeHint().height());
+}
+
+void TForm2::installDefaultHooks() {
+    const QString xmlFilter = QStringLiteral("*.xml");
+    hooks_.chooseOpenFile = [this, xmlFilter](const QString& initialFolder) {
+        QFileDialog dialog(this, QString(), initialFolder, xmlFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("xml"));
+        std::optional<QString> chosen;
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().constFirst();
+        return chosen;
+    };
+    hooks_.chooseSaveFile = [this, xmlFilter](const QString& initialFolder) {
+        // Qt asks before replacing an existing file; that question stays on.
+        QFileDialog dialog(this, QString(), initialFolder, xmlFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("xml"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    hooks_.inform = [this](const QString& text) {
+        QMessageBox box(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    hooks_.showError = [this](const QString& message) {
+        QMessageBox box(QMessageBox::Critical, windowTitle(), message, QMessageBox::Ok, this);
+        box.exec();
+    };
+}
+
+void TForm2::setUpdaterProgram(const QString& program) {
+    updaterProgram_ = program;
+}
+
+void TForm2::setUpdateCheckIntervals(std::chrono::milliseconds checkDelay,
+                                     std::chrono::milliseconds statusTime) {
+    // A running timer restarts with the new interval; one that has fired stays off.
+    timer1_.setInterval(checkDelay);
+    timer2_.setInterval(statusTime);
+}
+
+bool TForm2::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(event);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Edit1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A click on the file box is a click on Button4. It runs once the edit has handled the
+        // click itself, so the box keeps the focus and the caret it would get from it.
+        if (mouse->button() == Qt::LeftButton &&
+            ui_->Edit1->rect().contains(mouse->position().toPoint()))
+            QMetaObject::invokeMethod(ui_->Button4, &QPushButton::click, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    // Closing stores nothing. The timers stop so that a window closed before the update check
+    // never starts the updater.
+    timer1_.stop();
+    timer2_.stop();
+    event->accept();
+}
+
+void TForm2::FormActivate() {
+    // Set back to the stored state on every activation: a change not stored with Button2 does
+    // not outlive a modal dialog.
+    const tidy::StoredOptions options = store_.readOptions();
+    ui_->CheckBox1->setChecked(options.driehoeken);
+    ui_->CheckBox2->setChecked(options.curve);
+}
+
+void TForm2::Button2Click() {
+    // The user asked to leave: a failed store does not keep the window open.
+    static_cast<void>(
+        store_.writeOptions(ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked()));
+    close();
+}
+
+void TForm2::Button4Click() {
+    runOperation([] {
+        // TODO(owner): operation
+    });
+}
+
+void TForm2::Button1Click() {
+    runOperation([] {
+        // TODO(owner): operation
+    });
+}
+
+void TForm2::Button3Click() {
+    runOperation([] {
+        // TODO(owner): operation
+    });
+}
+
+void TForm2::Button5Click() {
+    runOperation([] {
+        // TODO(owner): operation
+    });
+}
+
+void TForm2::Button6Click() {
+    runOperation([] {
+        // TODO(owner): operation
+    });
+}
+
+void TForm2::Timer1Timer() {
+    ui_->Label10->setText(QStringLiteral("Checking for new versions..."));
+    ui_->Label10->show();
+    // The wait for the updater blocks the window; paint the status before it starts.
+    repaint();
+    if (tidy::runUpdater(updaterProgram_))
+        ui_->Label10->setText(QStringLiteral("No new version available..."));
+    timer1_.stop();
+    timer2_.start();
+}
+
+void TForm2::Timer2Timer() {
+    timer2_.stop();
+    ui_->Label10->hide();
+}
+
+void TForm2::runOperation(const std::function<void()>& work) {
+    std::optional<QString> failure;
+    {
+        const WaitCursor wait(waitCursors_);
+        try {
+            work();
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        } catch (...) {
+            failure = QStringLiteral("The operation failed with an unknown error.");
+        }
+    }
+    if (failure)
+        reportError(*failure);
+}
+
+template <typename ShowModal>
+std::invoke_result_t<ShowModal> TForm2::withNormalCursor(ShowModal&& showModal) {
+    const WaitCursorsLifted lifted(waitCursors_);
+    return std::forward<ShowModal>(showModal)();
+}
+
+std::optional<QString> TForm2::askOpenFile(const QString& initialFolder) {
+    return withNormalCursor([&] { return hooks_.chooseOpenFile(initialFolder); });
+}
+
+QString TForm2::askSaveFile(const QString& initialFolder) {
+    return withNormalCursor([&] { return hooks_.chooseSaveFile(initialFolder); });
+}
+
+void TForm2::informUser(const QString& text) {
+    withNormalCursor([&] { hooks_.inform(text); });
+}
+
+void TForm2::reportError(const QString& message) {
+    withNormalCursor([&] { hooks_.showError(message); });
+}

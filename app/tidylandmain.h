@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window: the controls of the tool, one handler per operation, and the one place where
+// an operation's error is caught and shown.
+#pragma once
+
+#include "settings/SettingsStore.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+namespace Ui {
+class TForm2;
+}
+
+class TForm2 final : public QWidget {
+    Q_OBJECT
+
+public:
+    // The window's modal effects, replaceable so that operations run without real dialogs.
+    struct Hooks {
+        // OpenDialog1: the confirmed path, or nothing when the user cancelled.
+        std::function<std::optional<QString>(const QString& initialFolder)> chooseOpenFile;
+        // SaveDialog1: the confirmed path, or "" when it was closed without a choice.
+        std::function<QString(const QString& initialFolder)> chooseSaveFile;
+        // An information box with one OK button; returns when it is closed.
+        std::function<void(const QString& text)> inform;
+        // An error box with the message of a failed operation; returns when it is closed.
+        std::function<void(const QString& message)> showError;
+    };
+
+    explicit TForm2(tidy::SettingsStore store = {}, QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    Hooks& hooks() { return hooks_; }
+
+    // The update check starts `program` (found through PATH) once `checkDelay` after the window
+    // was created, and hides its status line `statusTime` after the program ended.
+    void setUpdaterProgram(const QString& program);
+    void setUpdateCheckIntervals(std::chrono::milliseconds checkDelay,
+                                 std::chrono::milliseconds statusTime);
+
+public slots:
+    void FormActivate();
+    void Button2Click();
+    void Button4Click();
+    void Button1Click();
+    void Button3Click();
+    void Button5Click();
+    void Button6Click();
+    void Timer1Timer();
+    void Timer2Timer();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend struct TForm2TestAccess;
+
+    // Runs one operation under a wait cursor; an exception it throws ends it where it stands
+    // and its message is shown, so that no exception reaches Qt's event loop.
+    void runOperation(const std::function<void()>& work);
+
+    // Runs `showModal` with the normal cursor: the wait cursors of running operations are taken
+    // off while a modal window is open and put back after.
+    template <typename ShowModal>
+    std::invoke_result_t<ShowModal> withNormalCursor(ShowModal&& showModal);
+
+    // The hooks, each wrapped for use inside an operation.
+    std::optional<QString> askOpenFile(const QString& initialFolder);
+    QString askSaveFile(const QString& initialFolder);
+    void informUser(const QString& text);
+    void reportError(const QString& message);
+
+    void applyFonts();
+    void installDefaultHooks();
+
+    std::unique_ptr<Ui::TForm2> ui_;
+    tidy::SettingsStore store_;
+    Hooks hooks_;
+    QTimer timer1_;
+    QTimer timer2_;
+    QString updaterProgram_;
+    int waitCursors_ = 0; // wait cursors pushed by running operations
+};

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/UpdateCheck.h"
+
+#include "AppTestSupport.h"
+#include "app/tidylandmain.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using tidytest::control;
+
+const QString kChecking = QStringLiteral("Checking for new versions...");
+const QString kNoNewVersion = QStringLiteral("No new version available...");
+
+// PATH holds only a temporary folder, where a test may put a stand-in for the updater.
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedPath_ = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(bin_.path().string()));
+    }
+    void TearDown() override { qputenv("PATH", savedPath_); }
+
+    // A stand-in updater that logs its arguments, one run per line, and ends with `exitCode`.
+    void installUpdater(int exitCode, const std::string& before = "") {
+        const std::string script = "#!/bin/sh\n" + before + "printf '%s|' \"$#\" \"$@\" >> '" +
+                                   log() + "'\necho >> '" + log() + "'\nexit " +
+                                   std::to_string(exitCode) + "\n";
+        const std::string path = bin_.write("ZorbInternetUpdater.exe", script);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+
+    std::string log() const { return bin_.file("runs.log"); }
+    std::string runs() const {
+        return std::filesystem::exists(log()) ? tidytest::readFile(log()) : "";
+    }
+
+    tidytest::TempDir bin_;
+    QByteArray savedPath_;
+};
+
+TEST_F(UpdateCheckTest, StartsTheUpdaterFromThePathWithTheCheckArgument) {
+    installUpdater(0);
+    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
+    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+}
+
+TEST_F(UpdateCheckTest, ExitCodeDoesNotMatterOnlyTheStart) {
+    installUpdater(3);
+    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
+    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+}
+
+TEST_F(UpdateCheckTest, WaitsUntilTheUpdaterHasEnded) {
+    // The log is written only after the pause: it is there when the call returns.
+    installUpdater(0, "/bin/sleep 0.3\n");
+    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
+    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+}
+
+TEST_F(UpdateCheckTest, MissingOrNotRunnableUpdaterIsNotStarted) {
+    EXPECT_FALSE(tidy::runUpdater(tidy::kUpdaterProgram));
+    const std::string path = bin_.write("ZorbInternetUpdater.exe", "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+    EXPECT_FALSE(tidy::runUpdater(tidy::kUpdaterProgram));
+}
+
+class WindowUpdateCheckTest : public UpdateCheckTest {
+protected:
+    QLabel* status() { return control<QLabel>(form_, "Label10"); }
+    QTimer* timer1() { return control<QTimer>(form_, "Timer1"); }
+    QTimer* timer2() { return control<QTimer>(form_, "Timer2"); }
+
+    tidytest::TempSettings settings_;
+    TForm2 form_;
+};
+
+TEST_F(WindowUpdateCheckTest, UpdaterThatRanReportsNoNewVersionThenHides) {
+    installUpdater(7);
+    form_.show();
+    // Check at once; keep the status up until the test lets it go.
+    form_.setUpdateCheckIntervals(0ms, 1h);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer1()->isActive(); }));
+    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+    EXPECT_TRUE(status()->isVisible());
+    EXPECT_EQ(status()->text(), kNoNewVersion);
+    EXPECT_TRUE(timer2()->isActive());
+
+    form_.setUpdateCheckIntervals(0ms, 0ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2()->isActive(); }));
+    EXPECT_FALSE(status()->isVisible());
+    // The check runs once per run of the program.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(timer1()->isActive());
+    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+}
+
+TEST_F(WindowUpdateCheckTest, MissingUpdaterLeavesTheCheckingTextThenHides) {
+    form_.show();
+    form_.setUpdateCheckIntervals(0ms, 1h);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer1()->isActive(); }));
+    EXPECT_TRUE(status()->isVisible());
+    EXPECT_EQ(status()->text(), kChecking);
+    EXPECT_TRUE(timer2()->isActive());
+
+    form_.setUpdateCheckIntervals(0ms, 0ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2()->isActive(); }));
+    EXPECT_FALSE(status()->isVisible());
+    EXPECT_EQ(status()->text(), kChecking);
+}
+
+TEST_F(WindowUpdateCheckTest, InjectedProgramNameIsTheOneStarted) {
+    const std::string path = bin_.write("stand-in-updater", "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    form_.setUpdaterProgram(QStringLiteral("stand-in-updater"));
+    form_.Timer1Timer();
+    EXPECT_EQ(status()->text(), kNoNewVersion);
+}
+
+TEST_F(WindowUpdateCheckTest, WindowClosedBeforeTheCheckNeverStartsTheUpdater) {
+    installUpdater(0);
+    form_.show();
+    form_.setUpdateCheckIntervals(0ms, 0ms);
+    form_.close();
+    EXPECT_FALSE(timer1()->isActive());
+    QTest::qWait(50);
+    EXPECT_EQ(runs(), "");
+}
+
+} // namespace
