@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidylander: the window program.
 #include "app/tidylandmain.h"
+#include "surfaces/OKCANCL2.h"
+#include "surfaces/kleurenkiezen.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -11,9 +13,10 @@ int main(int argc, char** argv) {
     try {
         TForm2 Form2;
 
-        // TODO(owner): create the rename dialog OKRightDlg (TOKRightDlg) and the palette dialog
-        // kleuren (Tkleuren) here, once and hidden, when their classes land in surfaces/. They
-        // live as long as the program and are reused by every operation.
+        // The two dialogs are created once, hidden, and reused by every operation.
+        TOKRightDlg OKRightDlg(&Form2);
+        Tkleuren kleuren(&Form2);
+        Form2.useDialogs(OKRightDlg, kleuren);
 
         Form2.show();
         QApplication::exec();

@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
+#include "app/ThrottledDisplay.h"
 #include "app/UpdateCheck.h"
+#include "cleaning/EditAndSave.h"
+#include "landxml/Document.h"
+#include "landxml/ScanDocument.h"
+#include "surfaces/AssignSurfaceColors.h"
+#include "surfaces/OKCANCL2.h"
+#include "surfaces/kleurenkiezen.h"
 #include "ui_tidylandmain.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QMessageBox>
@@ -265,33 +274,131 @@ void TForm2::Button2Click() {
 }
 
 void TForm2::Button4Click() {
-    runOperation([] {
-        // TODO(owner): operation
-    });
+    runOperation([this] { OpenAndScan(); });
 }
 
 void TForm2::Button1Click() {
-    runOperation([] {
-        // TODO(owner): operation
-    });
+    runOperation([this] { EditAndSave(false); });
 }
 
 void TForm2::Button3Click() {
-    runOperation([] {
-        // TODO(owner): operation
-    });
+    runOperation([this] { EditAndSave(true); });
 }
 
 void TForm2::Button5Click() {
-    runOperation([] {
-        // TODO(owner): operation
-    });
+    runOperation([this] { RenameSurfaces(); });
 }
 
 void TForm2::Button6Click() {
-    runOperation([] {
-        // TODO(owner): operation
+    runOperation([this] { AssignSurfaceColors(); });
+}
+
+void TForm2::useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog) {
+    hooks_.askName = [&renameDialog](const std::string& name) {
+        return askNameWithDialog(renameDialog, name);
+    };
+    hooks_.pickColor = [&paletteDialog](const std::string& name, std::int32_t preset) {
+        return pickColorWithDialog(paletteDialog, name, preset);
+    };
+}
+
+std::string TForm2::currentPath() const {
+    return QFile::encodeName(ui_->Edit1->text()).toStdString();
+}
+
+void TForm2::addLine(const std::string& line) {
+    ui_->ListBox1->addItem(QString::fromStdString(line));
+}
+
+void TForm2::OpenAndScan() {
+    const std::optional<QString> chosen = askOpenFile(store_.readInitialFolder());
+    const QString path = chosen.value_or(QString());
+    ui_->Edit1->setText(path);
+    // A cancel stores empty text, so the next dialog opens in its own default folder.
+    store_.writeInitialFolder(path.isEmpty() ? QString() : QFileInfo(path).path());
+    ui_->ListBox1->clear();
+
+    const tidy::Document document = tidy::Document::open(currentPath());
+    if (!document.loaded())
+        return;
+    const tidy::ScanCounts counts = tidy::ScanDocument(
+        document, ui_->CheckBox2->isChecked(), [this](const std::string& line) { addLine(line); },
+        [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
+        [this] {
+            ui_->Label9->setText(QStringLiteral("Open file and counting triangles... a moment "
+                                                "please...(a xml >10Mb can take up to 2 minutes)"));
+            ui_->Label9->show();
+            repaint();
+        },
+        [this](std::int32_t n) { ui_->Label7->setText(QString::number(n)); });
+    ui_->ProgressBar1->setMaximum(counts.triangleCount);
+    ui_->ProgressBar1->setValue(0);
+    ui_->Label9->hide();
+    ui_->Button1->setEnabled(true);
+    ui_->Button3->setEnabled(true);
+    if (counts.surfaceCount > 0) {
+        ui_->Button5->setEnabled(true);
+        ui_->Button6->setEnabled(true);
+    }
+}
+
+void TForm2::EditAndSave(bool saveAs) {
+    ui_->ListBox1->clear();
+    // Faces are removed by the million: counters and the bar follow at a pace the eye can use,
+    // and show their exact last values when the run ends, whichever way it ends.
+    ThrottledDisplay removed([this](std::int32_t n) {
+        ui_->Label4->setText(QString::number(n));
+        ui_->Label4->repaint();
     });
+    ThrottledDisplay progress([this](std::int32_t p) {
+        ui_->ProgressBar1->setValue(p);
+        ui_->ProgressBar1->repaint();
+    });
+    const tidy::EditAndSaveOptions options{ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked(),
+                                           saveAs};
+    const tidy::EditAndSaveView view{
+        [this](const std::string& line) { addLine(line); },
+        [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
+        [&removed](std::int32_t n) { removed(n); },
+        [&progress](std::int32_t p) { progress(p); },
+        [this](std::int32_t n) { ui_->Label14->setText(QString::number(n)); },
+        [this](std::int32_t n) { ui_->Label11->setText(QString::number(n)); },
+        [this] { ui_->Label16->setText(ui_->Label16->text() + QLatin1Char('1')); },
+        [&](const std::string& text) {
+            removed.flush();
+            progress.flush();
+            informUser(QString::fromStdString(text));
+        },
+        [this] {
+            return QFile::encodeName(askSaveFile(store_.readInitialFolder())).toStdString();
+        }};
+    const tidy::EditAndSaveResult result = tidy::EditAndSave(currentPath(), options, view);
+    if (!result.saved)
+        return; // the save dialog was closed: nothing written, the buttons stay enabled
+    ui_->Edit1->setText(QStringLiteral(" "));
+    ui_->Button2->setText(QStringLiteral(" Ready "));
+    for (QPushButton* button : {ui_->Button1, ui_->Button3, ui_->Button5, ui_->Button6})
+        button->setEnabled(false);
+}
+
+void TForm2::RenameSurfaces() {
+    ui_->ListBox1->clear();
+    const std::string path = currentPath();
+    tidy::RenameSurfaces(
+        path, path,
+        [this](const std::string& name) { return withNormalCursor([&] { return hooks_.askName(name); }); },
+        [this](const std::string& line) { addLine(line); });
+}
+
+void TForm2::AssignSurfaceColors() {
+    ui_->ListBox1->clear();
+    const std::string path = currentPath();
+    tidy::AssignSurfaceColors(
+        path, path,
+        [this](const std::string& name, std::int32_t preset) {
+            return withNormalCursor([&] { return hooks_.pickColor(name, preset); });
+        },
+        [this](const std::string& line) { addLine(line); });
 }
 
 void TForm2::Timer1Timer() {

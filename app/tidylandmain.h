@@ -4,6 +4,7 @@
 #pragma once
 
 #include "settings/SettingsStore.h"
+#include "surfaces/RenameSurfaces.h"
 
 #include <QString>
 #include <QTimer>
@@ -17,6 +18,8 @@
 namespace Ui {
 class TForm2;
 }
+class TOKRightDlg;
+class Tkleuren;
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -32,12 +35,19 @@ public:
         std::function<void(const QString& text)> inform;
         // An error box with the message of a failed operation; returns when it is closed.
         std::function<void(const QString& message)> showError;
+        // The rename dialog for one surface: whether it closed with OK, and its text.
+        std::function<tidy::NameAnswer(const std::string& currentName)> askName;
+        // The palette dialog for one surface: the index it leaves in SelectedColor.
+        std::function<std::int32_t(const std::string& name, std::int32_t preset)> pickColor;
     };
 
     explicit TForm2(tidy::SettingsStore store = {}, QWidget* parent = nullptr);
     ~TForm2() override;
 
     Hooks& hooks() { return hooks_; }
+
+    // The rename and palette dialogs, created once at start-up, answer askName and pickColor.
+    void useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog);
 
     // The update check starts `program` (found through PATH) once `checkDelay` after the window
     // was created, and hides its status line `statusTime` after the program ended.
@@ -78,6 +88,15 @@ private:
     QString askSaveFile(const QString& initialFolder);
     void informUser(const QString& text);
     void reportError(const QString& message);
+
+    // The operations behind the buttons: each reads the controls, calls one core function and
+    // writes what it reports back into the window.
+    void OpenAndScan();
+    void EditAndSave(bool saveAs);
+    void RenameSurfaces();
+    void AssignSurfaceColors();
+    void addLine(const std::string& line);
+    std::string currentPath() const;
 
     void applyFonts();
     void installDefaultHooks();

@@ -19,10 +19,10 @@ constexpr int listedSurfaceSteps = 10;
 void listSurfaces(pugi::xml_node surfaces, bool trmSuffix,
                   const std::function<void(const std::string&)>& addLine) {
     pugi::xml_node node = findNode(surfaces, "Surface");
-    // Every node met uses up a step, named or not, so a comment among the surfaces shortens the
-    // list by one; it only has no name to show.
+    // Every node met uses up a step, so a comment among the surfaces shortens the list by one;
+    // it has no name to show. A Surface without "name" lists as an empty name, as in the scan.
     for (int step = 0; step < listedSurfaceSteps && node; ++step) {
-        if (hasAttribute(node, "name")) {
+        if (node.type() == pugi::node_element) {
             std::string line(attributeText(node, "name"));
             if (trmSuffix)
                 line += ".trm";

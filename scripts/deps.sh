@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev
-          locales-all fonts-dejavu-core)
+          locales-all fonts-dejavu-core fonts-liberation)
 packages+=("$@")
 
 missing=()
