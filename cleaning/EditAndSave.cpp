@@ -36,12 +36,13 @@ EditAndSaveResult EditAndSave(const std::string& path, const EditAndSaveOptions&
                     ": no such file; nothing was written");
 
     if (options.removeTriangles) {
-        TriangleRemovalPass(document, !options.saveAs, view.addLine, view.showSurfaceCount,
-                            [&](std::int32_t n) {
-                                result.removedTriangles = n;
-                                view.showRemovedCount(n);
-                            },
-                            view.setProgress);
+        TriangleRemovalPass(
+            document, !options.saveAs, view.addLine, view.showSurfaceCount,
+            [&](std::int32_t n) {
+                result.removedTriangles = n;
+                view.showRemovedCount(n);
+            },
+            view.setProgress);
     }
     if (options.repairCurves) {
         result.curves = CurveRepairPass(document, !options.saveAs, view.showCurveCount,

@@ -41,7 +41,7 @@ struct Command {
     bool inPlace = false;
     std::optional<std::string> output;
     std::vector<std::pair<std::string, std::string>> names; // --name OLD=NEW, in order
-    std::map<std::string, std::int32_t> colors;            // --color NAME=INDEX, first wins
+    std::map<std::string, std::int32_t> colors;             // --color NAME=INDEX, first wins
     std::vector<std::string> files;
 };
 
@@ -126,7 +126,9 @@ std::string trimBlanks(const std::string& s) {
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
-Array strings(const std::vector<std::string>& v) { return Array(v.begin(), v.end()); }
+Array strings(const std::vector<std::string>& v) {
+    return Array(v.begin(), v.end());
+}
 
 Object scan(const Command& c, const std::string& file) {
     progress(file, "loading");
@@ -192,7 +194,8 @@ Object rename(const Command& c, const std::string& file) {
     };
     progress(file, "renaming");
     std::string output = c.output.value_or(file);
-    std::vector<std::string> names = tidy::RenameSurfaces(file, output, ask, [](const std::string&) {});
+    std::vector<std::string> names =
+        tidy::RenameSurfaces(file, output, ask, [](const std::string&) {});
     return {{"file", file}, {"output", output}, {"surfaces", strings(names)}};
 }
 
@@ -209,9 +212,8 @@ Object color(const Command& c, const std::string& file) {
     Array surfaces;
     for (const tidy::SurfaceColor& s : run.surfaces)
         surfaces.push_back(Object{{"name", s.name}, {"color", s.color}});
-    return {{"file", file},
-            {"output", run.saved ? Value(output) : Value()},
-            {"surfaces", surfaces}};
+    return {
+        {"file", file}, {"output", run.saved ? Value(output) : Value()}, {"surfaces", surfaces}};
 }
 
 } // namespace
@@ -254,7 +256,8 @@ int main(int argc, char** argv) {
             status = kFileFailed;
             std::string message = e.what();
             if (command.json) {
-                std::cout << toJson(Object{{"file", file}, {"error", message}}) << "\n" << std::flush;
+                std::cout << toJson(Object{{"file", file}, {"error", message}}) << "\n"
+                          << std::flush;
             } else {
                 // Core messages already begin with the file's name.
                 bool named = message.rfind(file + ":", 0) == 0;

@@ -34,7 +34,8 @@ ScanCounts ScanDocument(const Document& document, bool countTriangles,
 
     beginCounting();
     current = findNode(surfaces, "Surface");
-    for (std::int32_t i = 0; i < counts.surfaceCount && current; ++i, current = current.next_sibling()) {
+    for (std::int32_t i = 0; i < counts.surfaceCount && current;
+         ++i, current = current.next_sibling()) {
         if (pugi::xml_node faces = findNode(findNode(current, "Definition"), "Faces"))
             counts.triangleCount += childCount(faces);
         showTriangleCount(counts.triangleCount);

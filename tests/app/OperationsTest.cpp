@@ -66,8 +66,12 @@ protected:
             events_.push_back("save in " + folder.toStdString());
             return saveAnswer_;
         };
-        h.inform = [this](const QString& text) { events_.push_back("inform" + text.toStdString()); };
-        h.showError = [this](const QString& text) { events_.push_back("error " + text.toStdString()); };
+        h.inform = [this](const QString& text) {
+            events_.push_back("inform" + text.toStdString());
+        };
+        h.showError = [this](const QString& text) {
+            events_.push_back("error " + text.toStdString());
+        };
         h.askName = [this](const std::string& name) {
             events_.push_back("name " + name);
             return tidy::NameAnswer{true, name + "-2"};
@@ -173,19 +177,22 @@ TEST_F(OperationsTest, EditAndSaveReportsAfterTheSaveAndEndsReady) {
     scan();
     events_.clear();
     form_.Button1Click();
-    EXPECT_EQ(events_, (std::vector<std::string>{
-                           "inform curves gevonden ",
-                           "inform XML file checked, 2 triangles removed ",
-                           "inform calculated curves maybe not correct adjusted. please check the data before use ",
-                           "inform The xml file is adjusted by correcting one or more curves. Missing data \n"
-                           "is added where needed. Check data before use!! \n"
-                           "Reading the adjusted XML file back into Civil3D will deliver incorrect data."}));
+    EXPECT_EQ(
+        events_,
+        (std::vector<std::string>{
+            "inform curves gevonden ", "inform XML file checked, 2 triangles removed ",
+            "inform calculated curves maybe not correct adjusted. please check the data before "
+            "use ",
+            "inform The xml file is adjusted by correcting one or more curves. Missing data \n"
+            "is added where needed. Check data before use!! \n"
+            "Reading the adjusted XML file back into Civil3D will deliver incorrect data."}));
     EXPECT_EQ(listed(), (QStringList{"EG.trm", "FG.trm"}));
     EXPECT_EQ(text("Label4"), "2");
     EXPECT_EQ(text("Label14"), "1");
     EXPECT_EQ(text("Label11"), "1");
     EXPECT_EQ(text("Label16"), "#1");
-    EXPECT_EQ(control<QProgressBar>(form_, "ProgressBar1")->value(), 0) << "the last surface has one face";
+    EXPECT_EQ(control<QProgressBar>(form_, "ProgressBar1")->value(), 0)
+        << "the last surface has one face";
     EXPECT_EQ(control<QLineEdit>(form_, "Edit1")->text(), " ");
     EXPECT_EQ(button("Button2")->text(), " Ready ");
     for (const char* b : {"Button1", "Button3", "Button5", "Button6"})

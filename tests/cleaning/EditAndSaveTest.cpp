@@ -20,11 +20,14 @@ constexpr const char* kAdjusted =
     " The xml file is adjusted by correcting one or more curves. Missing data \n"
     "is added where needed. Check data before use!! \n"
     "Reading the adjusted XML file back into Civil3D will deliver incorrect data.";
-constexpr const char* kNotAdjusted = " The xml file is not adjusted. There were no curves with missing data. ";
+constexpr const char* kNotAdjusted =
+    " The xml file is not adjusted. There were no curves with missing data. ";
 
 std::string curve(const char* radius, const char* rot = nullptr) {
-    return std::string("<Curve") + (rot ? std::string(" rot=\"") + rot + "\"" : "") + " radius=\"" + radius +
-           "\"><Start>1005 2000 0</Start><Center>1004 2003 0</Center><End>1000 2005 0</End></Curve>";
+    return std::string("<Curve") + (rot ? std::string(" rot=\"") + rot + "\"" : "") + " radius=\"" +
+           radius +
+           "\"><Start>1005 2000 0</Start><Center>1004 2003 0</Center><End>1000 2005 "
+           "0</End></Curve>";
 }
 
 std::string file(int outsideFaces, const std::string& curves) {
@@ -35,7 +38,8 @@ std::string file(int outsideFaces, const std::string& curves) {
     std::string xml = "<LandXML><Surfaces><Surface name=\"EG\"><Definition><Faces>" + faces +
                       "</Faces></Definition></Surface></Surfaces>";
     if (!curves.empty())
-        xml += "<PlanFeatures><PlanFeature><CoordGeom>" + curves + "</CoordGeom></PlanFeature></PlanFeatures>";
+        xml += "<PlanFeatures><PlanFeature><CoordGeom>" + curves +
+               "</CoordGeom></PlanFeature></PlanFeatures>";
     return xml + "</LandXML>";
 }
 
@@ -80,14 +84,16 @@ TEST_P(EditAndSaveMessagesTest, OutcomeMessagesFollowTheSaveInOrder) {
     TempDir dir;
     std::string path = dir.write("a.xml", file(c.outside, c.curves));
     Recorder r;
-    tidy::EditAndSaveResult result = EditAndSave(path, {c.triangles, c.curvesOption, false}, r.view());
+    tidy::EditAndSaveResult result =
+        EditAndSave(path, {c.triangles, c.curvesOption, false}, r.view());
     EXPECT_TRUE(result.saved);
     std::vector<std::string> expected = c.expected;
     // "Edit and save" shows the notice first whenever the curve pass meets PlanFeatures.
     if (c.curvesOption && !c.curves.empty())
         expected.insert(expected.begin(), " curves gevonden ");
     EXPECT_EQ(r.informed, expected);
-    EXPECT_EQ(result.messages, std::vector<std::string>(expected.end() - c.expected.size(), expected.end()));
+    EXPECT_EQ(result.messages,
+              std::vector<std::string>(expected.end() - c.expected.size(), expected.end()));
     EXPECT_TRUE(r.dialogs.empty()) << "Edit and save never shows a save dialog";
 }
 
@@ -96,13 +102,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MessageCase{"neither", 2, curve("5"), false, false, {}},
         MessageCase{"triangles_none", 0, "", true, false, {kTriangleNone}},
-        MessageCase{"triangles_one", 1, "", true, false, {" XML file checked, 1 triangle removed "}},
-        MessageCase{"triangles_many", 3, "", true, false, {" XML file checked, 3 triangles removed "}},
+        MessageCase{
+            "triangles_one", 1, "", true, false, {" XML file checked, 1 triangle removed "}},
+        MessageCase{
+            "triangles_many", 3, "", true, false, {" XML file checked, 3 triangles removed "}},
         MessageCase{"no_planfeatures", 0, "", false, true, {kNotAdjusted}},
         MessageCase{"only_curves_with_rot", 0, curve("5", "cw"), false, true, {kNotAdjusted}},
         MessageCase{"deviation", 0, curve("5.001"), false, true, {kDeviation, kAdjusted}},
         MessageCase{"both_clean_curve", 0, curve("5"), true, true, {kTriangleNone, kAdjusted}},
-        MessageCase{"both_everything", 2, curve("5.001") + curve("5"), true, true,
+        MessageCase{"both_everything",
+                    2,
+                    curve("5.001") + curve("5"),
+                    true,
+                    true,
                     {" XML file checked, 2 triangles removed ", kDeviation, kAdjusted}}),
     [](const auto& param) { return std::string(param.param.label); });
 
@@ -116,7 +128,8 @@ TEST(EditAndSaveTest, SaveAsAsksAfterThePassesAndShowsNoNotice) {
     EXPECT_TRUE(result.saved);
     EXPECT_EQ(result.destination, r.saveAnswer);
     EXPECT_EQ(r.lines, std::vector<std::string>{"EG"}) << "no .trm suffix for save as";
-    EXPECT_EQ(r.informed, (std::vector<std::string>{" XML file checked, 1 triangle removed ", kAdjusted}));
+    EXPECT_EQ(r.informed,
+              (std::vector<std::string>{" XML file checked, 1 triangle removed ", kAdjusted}));
     EXPECT_EQ(readFile(path), original);
     EXPECT_NE(readFile(r.saveAnswer).find("rot=\"cw\""), std::string::npos);
 }
@@ -152,7 +165,8 @@ TEST(EditAndSaveTest, MissingSourceIsAnErrorAndNothingIsWritten) {
         EditAndSave(dir.file("gone.xml"), {true, true, true}, r.view());
         FAIL() << "no error";
     } catch (const tidy::Error& e) {
-        EXPECT_EQ(std::string(e.what()), dir.file("gone.xml") + ": no such file; nothing was written");
+        EXPECT_EQ(std::string(e.what()),
+                  dir.file("gone.xml") + ": no such file; nothing was written");
     }
     EXPECT_TRUE(r.dialogs.empty());
     EXPECT_EQ(dir.listing(), "");
@@ -160,7 +174,8 @@ TEST(EditAndSaveTest, MissingSourceIsAnErrorAndNothingIsWritten) {
 
 TEST(EditAndSaveTest, FailingPassLeavesTheFileByteForByte) {
     TempDir dir;
-    for (const std::string& bad : {file(1, curve("five")), file(1, "<Curve radius=\"5\"><Start>1 2</Start></Curve>")}) {
+    for (const std::string& bad :
+         {file(1, curve("five")), file(1, "<Curve radius=\"5\"><Start>1 2</Start></Curve>")}) {
         std::string path = dir.write("a.xml", bad);
         Recorder r;
         r.saveAnswer = dir.file("out.xml");
@@ -169,6 +184,7 @@ TEST(EditAndSaveTest, FailingPassLeavesTheFileByteForByte) {
         EXPECT_EQ(readFile(path), bad);
         EXPECT_EQ(dir.listing(), "a.xml");
         EXPECT_TRUE(r.dialogs.empty()) << "the error comes before the save dialog";
-        EXPECT_EQ(r.informed, std::vector<std::string>{" curves gevonden "}) << "only the notice of the in-place run";
+        EXPECT_EQ(r.informed, std::vector<std::string>{" curves gevonden "})
+            << "only the notice of the in-place run";
     }
 }

@@ -78,7 +78,8 @@ TEST(TidylandTest, VersionAndHelp) {
     EXPECT_EQ(v.out, "tidyland 2.0.5.98\n");
     Run h = tidyland({"--help"});
     EXPECT_EQ(h.status, 0);
-    EXPECT_NE(h.out.find("tidyland clean  [--triangles] [--curves] (--in-place | -o OUT)"), std::string::npos);
+    EXPECT_NE(h.out.find("tidyland clean  [--triangles] [--curves] (--in-place | -o OUT)"),
+              std::string::npos);
 }
 
 TEST(TidylandTest, UsageErrorsRunNothing) {
@@ -90,9 +91,9 @@ TEST(TidylandTest, UsageErrorsRunNothing) {
         {"frobnicate", a},
         {"scan"},
         {"scan", "--triangles", a},
-        {"clean", "--triangles", a},                             // no write mode
-        {"clean", "--in-place", "-o", dir.file("o.xml"), a},     // both write modes
-        {"clean", "-o", dir.file("o.xml"), a, b},                // -o with two files
+        {"clean", "--triangles", a},                         // no write mode
+        {"clean", "--in-place", "-o", dir.file("o.xml"), a}, // both write modes
+        {"clean", "-o", dir.file("o.xml"), a, b},            // -o with two files
         {"color", "--color", "EG=256", "--in-place", a},
         {"color", "--color", "EG", "--in-place", a},
         {"rename", "--name", "EG", "--in-place", a},
@@ -112,14 +113,18 @@ TEST(TidylandTest, ScanJsonForSeveralFilesAndAMissingOne) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
     std::string missing = dir.file("missing.xml");
-    Run r = tidyland({"scan", "--count-triangles", "--json", a, missing, tidytest::samplePath("sample.xml")});
+    Run r = tidyland(
+        {"scan", "--count-triangles", "--json", a, missing, tidytest::samplePath("sample.xml")});
     EXPECT_EQ(r.status, 1);
     auto out = lines(r.out);
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0], "{\"file\":" + std::string("\"") + a +
-                          "\",\"surfaces\":[\"EG\",\"FG \\\"new\\\"\"],\"surfaceCount\":2,\"triangleCount\":2}");
+    EXPECT_EQ(
+        out[0],
+        "{\"file\":" + std::string("\"") + a +
+            "\",\"surfaces\":[\"EG\",\"FG \\\"new\\\"\"],\"surfaceCount\":2,\"triangleCount\":2}");
     EXPECT_EQ(out[1], "{\"file\":\"" + missing + "\",\"error\":\"" + missing + ": no such file\"}");
-    EXPECT_NE(out[2].find("\"surfaces\":[\"EG\",\"FG design\",\"Pond\"],\"surfaceCount\":4,\"triangleCount\":34}"),
+    EXPECT_NE(out[2].find("\"surfaces\":[\"EG\",\"FG "
+                          "design\",\"Pond\"],\"surfaceCount\":4,\"triangleCount\":34}"),
               std::string::npos);
 
     Run plain = tidyland({"scan", a});
@@ -133,12 +138,14 @@ TEST(TidylandTest, CleanToANewFileLeavesTheSource) {
     std::string out = dir.file("out.xml");
     Run r = tidyland({"clean", "--triangles", "--curves", "-o", out, "--json", a});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "{\"file\":\"" + a + "\",\"output\":\"" + out +
-                         "\",\"surfaces\":[\"EG\",\"FG \\\"new\\\"\"],\"surfaceCount\":2,"
-                         "\"removedTriangles\":1,\"curveCount\":0,\"adjustedCurves\":0,"
-                         "\"radiusDeviations\":0,\"possibleDeviations\":0,\"messages\":["
-                         "\" XML file checked, 1 triangle removed \","
-                         "\" The xml file is not adjusted. There were no curves with missing data. \"]}\n");
+    EXPECT_EQ(
+        r.out,
+        "{\"file\":\"" + a + "\",\"output\":\"" + out +
+            "\",\"surfaces\":[\"EG\",\"FG \\\"new\\\"\"],\"surfaceCount\":2,"
+            "\"removedTriangles\":1,\"curveCount\":0,\"adjustedCurves\":0,"
+            "\"radiusDeviations\":0,\"possibleDeviations\":0,\"messages\":["
+            "\" XML file checked, 1 triangle removed \","
+            "\" The xml file is not adjusted. There were no curves with missing data. \"]}\n");
     EXPECT_EQ(readFile(a), kTwoSurfaces);
     std::string cleaned = readFile(out);
     EXPECT_EQ(cleaned.find("1 2 3"), std::string::npos);
@@ -150,8 +157,10 @@ TEST(TidylandTest, CleanInPlaceWithNeitherPassKeepsTheContent) {
     std::string a = dir.write("a.xml", kTwoSurfaces);
     Run r = tidyland({"clean", "--in-place", a});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, a + "\n  output: " + a + "\n  surfaces: \n  surfaceCount: -\n  removedTriangles: 0\n"
-                         "  curveCount: 0\n  adjustedCurves: 0\n  radiusDeviations: 0\n  possibleDeviations: 0\n");
+    EXPECT_EQ(r.out, a + "\n  output: " + a +
+                         "\n  surfaces: \n  surfaceCount: -\n  removedTriangles: 0\n"
+                         "  curveCount: 0\n  adjustedCurves: 0\n  radiusDeviations: 0\n  "
+                         "possibleDeviations: 0\n");
     EXPECT_EQ(readFile(a), kTwoSurfaces) << "the sample is written as the tool writes";
 }
 
@@ -174,7 +183,8 @@ TEST(TidylandTest, RenameAndColorAnswerFromTheirPairs) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
     std::string renamed = dir.file("renamed.xml");
-    Run r = tidyland({"rename", "--name", "EG=Existing=ground", "--name", "none=x", "-o", renamed, "--json", a});
+    Run r = tidyland(
+        {"rename", "--name", "EG=Existing=ground", "--name", "none=x", "-o", renamed, "--json", a});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "{\"file\":\"" + a + "\",\"output\":\"" + renamed +
                          "\",\"surfaces\":[\"Existing=ground\",\"FG \\\"new\\\"\"]}\n");
@@ -186,5 +196,6 @@ TEST(TidylandTest, RenameAndColorAnswerFromTheirPairs) {
                          "\",\"surfaces\":[{\"name\":\"Existing=ground\",\"color\":5},"
                          "{\"name\":\"FG \\\"new\\\"\",\"color\":0}]}\n");
     std::string colored = readFile(renamed);
-    EXPECT_NE(colored.find("<Property label=\"M_Color\" value=\"5\" />"), std::string::npos) << colored;
+    EXPECT_NE(colored.find("<Property label=\"M_Color\" value=\"5\" />"), std::string::npos)
+        << colored;
 }

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -282,6 +284,41 @@ TEST(DocumentSaveTest, FailureInAReadOnlyFolderLeavesTheOriginal) {
     EXPECT_EQ(readFile(path), kSmall);
     chmod((dir.path() / "ro").c_str(), 0755);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "ro"), {}), 1);
+}
+
+namespace {
+
+[[noreturn]] void saveUnderSizeLimit(const std::string& path) {
+    Document doc = Document::open(path);
+    tidy::setAttribute(doc, doc.root(), "changed", "yes");
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+        doc.save(path);
+    } catch (const tidy::Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        std::_Exit(3);
+    }
+    std::_Exit(0);
+}
+
+} // namespace
+
+// A write that fails half way (here: the file size limit, which holds for root too) leaves the
+// destination as it was and no temporary file.
+TEST(DocumentSaveTest, WriteFailureHalfWayLeavesTheOriginal) {
+    TempDir dir;
+    std::string big = "<LandXML><Surfaces>";
+    for (int i = 0; i < 20000; ++i)
+        big += "<Surface name=\"s" + std::to_string(i) + "\"/>";
+    big += "</Surfaces></LandXML>";
+    std::string path = dir.write("a.xml", big);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(saveUnderSizeLimit(path), ::testing::ExitedWithCode(3),
+                "cannot save: cannot write");
+    EXPECT_EQ(readFile(path), big);
+    EXPECT_EQ(dir.listing(), "a.xml");
 }
 
 TEST(DocumentSaveTest, FailureLeavesNoTemporaryFileBehind) {

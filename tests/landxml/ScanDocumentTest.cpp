@@ -12,7 +12,8 @@ namespace {
 
 // A surface with `faces` F elements.
 std::string surface(const std::string& name, int faces) {
-    std::string s = "<Surface name=\"" + name + "\"><Definition><Pnts><P id=\"1\">0 0 0</P></Pnts><Faces>";
+    std::string s =
+        "<Surface name=\"" + name + "\"><Definition><Pnts><P id=\"1\">0 0 0</P></Pnts><Faces>";
     for (int i = 0; i < faces; ++i)
         s += "<F>1 1 1</F>";
     return s + "</Faces></Definition></Surface>";
@@ -76,14 +77,17 @@ TEST(ScanDocumentTest, CommentAmongSurfacesUsesAStepAndCounts) {
 }
 
 TEST(ScanDocumentTest, CountingOffTouchesNoTriangleDisplay) {
-    Shown s = scan(landxml("<Surfaces>" + surface("EG", 5) + surface("FG", 4) + surface("X", 1) + "</Surfaces>"), false);
+    Shown s = scan(landxml("<Surfaces>" + surface("EG", 5) + surface("FG", 4) + surface("X", 1) +
+                           "</Surfaces>"),
+                   false);
     EXPECT_EQ(s.lines, (std::vector<std::string>{"EG", "FG", "X"}));
     EXPECT_EQ(s.events, (std::vector<std::string>{"surfaces 3"}));
     EXPECT_EQ(s.counts.triangleCount, 0);
 }
 
 TEST(ScanDocumentTest, MissingOrEmptySurfaces) {
-    Shown none = scan(landxml("<Other><Surfaces>" + surface("deep", 1) + "</Surfaces></Other>"), true);
+    Shown none =
+        scan(landxml("<Other><Surfaces>" + surface("deep", 1) + "</Surfaces></Other>"), true);
     EXPECT_FALSE(none.counts.surfacesFound);
     EXPECT_TRUE(none.lines.empty());
     EXPECT_TRUE(none.events.empty()) << "Label8 stays as it was";
@@ -94,13 +98,17 @@ TEST(ScanDocumentTest, MissingOrEmptySurfaces) {
     EXPECT_EQ(empty.events, (std::vector<std::string>{"surfaces 0", "begin"}));
 
     // A surface without Definition or Faces adds nothing.
-    Shown bare = scan(landxml("<Surfaces><Surface name=\"a\"/><Surface name=\"b\"><Definition/></Surface></Surfaces>"), true);
+    Shown bare = scan(landxml("<Surfaces><Surface name=\"a\"/><Surface "
+                              "name=\"b\"><Definition/></Surface></Surfaces>"),
+                      true);
     EXPECT_EQ(bare.counts.triangleCount, 0);
 }
 
 TEST(ScanDocumentTest, LongNamesAreCutAt255) {
     std::string name(300, 'x');
-    Shown s = scan(landxml("<Surfaces>" + surface(name, 1) + surface(std::string(255, 'y'), 1) + "</Surfaces>"), false);
+    Shown s = scan(landxml("<Surfaces>" + surface(name, 1) + surface(std::string(255, 'y'), 1) +
+                           "</Surfaces>"),
+                   false);
     EXPECT_EQ(s.lines[0], std::string(255, 'x'));
     EXPECT_EQ(s.lines[1], std::string(255, 'y'));
 }
