@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kGridSide = 16;
@@ -48,8 +50,16 @@ public:
 Tkleuren::Tkleuren(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::Tkleuren>()) {
     ui_->setupUi(this);
     setFont(segoeUi(12));
-    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
         label->setFont(segoeUi(23));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    // The surface's name follows the prompt. Where Segoe UI is missing a wider font takes its
+    // place, so the prompt gets the room it needs and the name moves right rather than over it.
+    ui_->Label2->adjustSize();
+    const int nameLeft = std::max(ui_->Label4->x(), ui_->Label2->geometry().right() + 10);
+    ui_->Label4->setGeometry(nameLeft, ui_->Label4->y(), width() - 20 - nameLeft,
+                             ui_->Label4->height());
 
     QTableWidget* grid = ui_->StringGrid1;
     grid->setItemDelegate(new PaletteCellDelegate(grid));

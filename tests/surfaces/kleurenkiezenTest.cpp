@@ -102,7 +102,6 @@ TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
          QPoint(56, 24),
          {},
          23},
-        {"Label4", "Label4", QPoint(686, 24), {}, 23},
         {"Label3", "Selected color is:", QPoint(838, 542), {}, 23},
         {"Label1", "#", QPoint(1041, 542), {}, 23},
         {"Button2", "cancel", QPoint(880, 624), QSize(145, 33), 12},
@@ -127,6 +126,19 @@ TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
             EXPECT_FALSE(b->isDefault());
             EXPECT_FALSE(b->autoDefault());
         }
+    }
+
+    // The name stands right after the prompt: at 686 with Segoe UI, further right where a
+    // wider font stands in for it, never over the prompt.
+    QLabel* prompt = control<QLabel>(d, "Label2");
+    QLabel* name = control<QLabel>(d, "Label4");
+    EXPECT_EQ(name->text(), "Label4");
+    EXPECT_EQ(name->font().pixelSize(), 23);
+    EXPECT_EQ(name->y(), 24);
+    EXPECT_GE(name->x(), 686);
+    EXPECT_GT(name->x(), prompt->x() + prompt->fontMetrics().horizontalAdvance(prompt->text()));
+    if (QFontInfo(prompt->font()).family() == "Segoe UI") {
+        EXPECT_EQ(name->x(), 686);
     }
 
     QTableWidget* g = grid(d);
