@@ -222,19 +222,6 @@ TEST(RenameSurfacesTest, UnreadableDocumentEndsTheRunAndLeavesTheFile) {
     }
 }
 
-TEST(RenameSurfacesTest, NamesWithPrefixedElementsAreFound) {
-    tidytest::TempDir dir;
-    const std::string path =
-        dir.write("a.xml", "<?xml version=\"1.0\"?>\n"
-                           "<lx:LandXML xmlns:lx=\"http://www.landxml.org/schema/LandXML-1.2\">"
-                           "<lx:Surfaces><lx:Surface name=\"A\"/></lx:Surfaces></lx:LandXML>");
-    FakeWindow w;
-    w.answers = {{true, "B"}};
-    w.run(path);
-    EXPECT_EQ(w.asked, Strings{"A"});
-    EXPECT_EQ(surfaceNames(path), Strings{"B"});
-}
-
 // ISO-8859-1 bytes of a file whose one surface is called "Müll".
 std::string latin1File() {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
