@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "surfaces/OKCANCL2.h"
+
+#include "ui_OKCANCL2.h"
+
+#include <QPushButton>
+#include <QScreen>
+
+TOKRightDlg::TOKRightDlg(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::TOKRightDlg>()) {
+    ui_->setupUi(this);
+    connect(ui_->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TOKRightDlg::~TOKRightDlg() = default;
+
+QString TOKRightDlg::editText() const {
+    return ui_->Edit1->text();
+}
+
+void TOKRightDlg::setEditText(const QString& text) {
+    ui_->Edit1->setText(text);
+}
+
+void TOKRightDlg::showEvent(QShowEvent* event) {
+    // Centred on the screen rather than over the main window.
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
+}
+
+tidy::NameAnswer askNameWithDialog(TOKRightDlg& dialog, const std::string& currentName) {
+    dialog.setEditText(QString::fromStdString(currentName));
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    return {ok, dialog.editText().toStdString()};
+}

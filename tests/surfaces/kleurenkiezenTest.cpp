@@ -1,0 +1,341 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "surfaces/kleurenkiezen.h"
+
+#include "surfaces/Palette.h"
+#include "surfaces/PreviewCircle.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+template <typename T> T* control(QWidget& dialog, const char* name) {
+    T* w = dialog.findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        ADD_FAILURE() << "no control " << name;
+    return w;
+}
+
+QColor rgb(int r, int g, int b) {
+    return QColor(r, g, b);
+}
+
+QColor paletteColor(int index) {
+    const tidy::PaletteEntry e = tidy::Palette::entry(index);
+    return rgb(e.red, e.green, e.blue);
+}
+
+QTableWidget* grid(Tkleuren& d) {
+    return control<QTableWidget>(d, "StringGrid1");
+}
+QColor preview(Tkleuren& d) {
+    return control<PreviewCircle>(d, "Shape1")->brushColor();
+}
+QString label1(Tkleuren& d) {
+    return control<QLabel>(d, "Label1")->text();
+}
+
+QPoint cellCentre(Tkleuren& d, int column, int row) {
+    QTableWidget* g = grid(d);
+    return g->visualRect(g->model()->index(row, column)).center();
+}
+
+void clickCell(Tkleuren& d, int column, int row) {
+    QTest::mouseClick(grid(d)->viewport(), Qt::LeftButton, {}, cellCentre(d, column, row));
+}
+
+// The events of a real double-click: press, release, double-click, release.
+void doubleClickCell(Tkleuren& d, int column, int row) {
+    QWidget* viewport = grid(d)->viewport();
+    const QPoint at = cellCentre(d, column, row);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+}
+
+void clickButton(Tkleuren& d, const char* name) {
+    QTest::mouseClick(control<QPushButton>(d, name), Qt::LeftButton);
+}
+
+// Runs `whileShown` once the modal dialog is up and returns what the adapter hands back.
+std::int32_t pickWhile(Tkleuren& dialog, const std::string& name, std::int32_t preset,
+                       const std::function<void()>& whileShown) {
+    QTimer::singleShot(0, &dialog, [&] {
+        whileShown();
+        // A dialog the actions did not close would wait for a user forever.
+        if (dialog.isVisible()) {
+            ADD_FAILURE() << "the dialog is still open";
+            dialog.reject();
+        }
+    });
+    return pickColorWithDialog(dialog, name, preset);
+}
+
+TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
+    Tkleuren d;
+    EXPECT_EQ(d.objectName(), "kleuren");
+    EXPECT_EQ(d.windowTitle(), "Colors");
+    EXPECT_EQ(d.size(), QSize(1146, 786));
+    EXPECT_EQ(d.font().pixelSize(), 12);
+
+    struct Expected {
+        const char* name;
+        QString text;
+        QPoint pos;
+        QSize size; // empty where the control sizes itself to its text
+        int fontPixels;
+    };
+    const Expected controls[] = {
+        {"Label2",
+         "Select the color for this layer and press 'select' to continue:",
+         QPoint(56, 24),
+         {},
+         23},
+        {"Label3", "Selected color is:", QPoint(838, 542), {}, 23},
+        {"Label1", "#", QPoint(1041, 542), {}, 23},
+        {"Button2", "cancel", QPoint(880, 624), QSize(145, 33), 12},
+        {"Button1", "Select", QPoint(880, 680), QSize(145, 73), 12},
+        {"StringGrid1", "", QPoint(48, 80), QSize(665, 673), 12},
+        {"Shape1", "", QPoint(851, 423), QSize(222, 113), 12},
+    };
+    for (const Expected& e : controls) {
+        SCOPED_TRACE(e.name);
+        QWidget* w = control<QWidget>(d, e.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->pos(), e.pos);
+        if (!e.size.isEmpty()) {
+            EXPECT_EQ(w->size(), e.size);
+        }
+        EXPECT_EQ(w->font().pixelSize(), e.fontPixels);
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(l->text(), e.text);
+        }
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            EXPECT_EQ(b->text(), e.text);
+            EXPECT_FALSE(b->isDefault());
+            EXPECT_FALSE(b->autoDefault());
+        }
+    }
+
+    // The name stands right after the prompt: at 686 with Segoe UI, further right where a
+    // wider font stands in for it, never over the prompt.
+    QLabel* prompt = control<QLabel>(d, "Label2");
+    QLabel* name = control<QLabel>(d, "Label4");
+    EXPECT_EQ(name->text(), "Label4");
+    EXPECT_EQ(name->font().pixelSize(), 23);
+    EXPECT_EQ(name->y(), 24);
+    EXPECT_GE(name->x(), 686);
+    EXPECT_GT(name->x(), prompt->x() + prompt->fontMetrics().horizontalAdvance(prompt->text()));
+    if (QFontInfo(prompt->font()).family() == "Segoe UI") {
+        EXPECT_EQ(name->x(), 686);
+    }
+
+    QTableWidget* g = grid(d);
+    EXPECT_EQ(g->rowCount(), 16);
+    EXPECT_EQ(g->columnCount(), 16);
+    EXPECT_FALSE(g->horizontalHeader()->isVisible());
+    EXPECT_FALSE(g->verticalHeader()->isVisible());
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(g->columnWidth(i), 40) << "column " << i;
+        EXPECT_EQ(g->rowHeight(i), 40) << "row " << i;
+    }
+    EXPECT_EQ(g->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(preview(d), rgb(0, 0, 0));
+}
+
+TEST(kleurenkiezenTest, ClickingAGridCellChoosesRowTimesSixteenPlusColumn) {
+    Tkleuren d;
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    clickCell(d, 5, 2);
+    EXPECT_EQ(d.SelectedColor, 37);
+    EXPECT_EQ(label1(d), "37");
+    EXPECT_EQ(preview(d), rgb(104, 86, 69));
+    EXPECT_TRUE(grid(d)->hasFocus() || QApplication::focusWidget() == grid(d) ||
+                d.focusWidget() == grid(d));
+
+    clickCell(d, 0, 15);
+    EXPECT_EQ(d.SelectedColor, 240);
+    EXPECT_EQ(label1(d), "240");
+    EXPECT_EQ(preview(d), paletteColor(240));
+    EXPECT_TRUE(d.isVisible());
+}
+
+TEST(kleurenkiezenTest, OutcomeFollowsTheWayTheDialogIsLeft) {
+    struct Case {
+        const char* what;
+        std::int32_t preset;
+        std::function<void(Tkleuren&)> act;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {"cancel after several clicks", 12,
+         [](Tkleuren& d) {
+             clickCell(d, 1, 0);
+             clickCell(d, 5, 2);
+             clickButton(d, "Button2");
+         },
+         -1},
+        {"Select without a click", 12, [](Tkleuren& d) { clickButton(d, "Button1"); }, 12},
+        {"Select without a click, preset out of range", 300,
+         [](Tkleuren& d) { clickButton(d, "Button1"); }, 300},
+        {"Select without a click, negative preset", -1,
+         [](Tkleuren& d) { clickButton(d, "Button1"); }, 0},
+        {"Select after a click", 12,
+         [](Tkleuren& d) {
+             clickCell(d, 5, 2);
+             clickButton(d, "Button1");
+         },
+         37},
+        {"close box, negative preset", -7, [](Tkleuren& d) { d.close(); }, -7},
+        {"close box after a click", 12,
+         [](Tkleuren& d) {
+             clickCell(d, 3, 1);
+             d.close();
+         },
+         19},
+        {"double-click on the last cell", 0, [](Tkleuren& d) { doubleClickCell(d, 15, 15); }, 255},
+    };
+    Tkleuren d; // one instance for every showing, as in the program
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::int32_t result = pickWhile(d, "EG", c.preset, [&] { c.act(d); });
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(d.SelectedColor, c.expected);
+        EXPECT_FALSE(d.isVisible());
+    }
+}
+
+TEST(kleurenkiezenTest, AdapterPreparesTheDialogBeforeShowingIt) {
+    Tkleuren d;
+    d.SelectedColor = 99; // left over from an earlier showing
+    QString shownName;
+    QString shownIndex;
+    const std::int32_t result = pickWhile(d, "Maaiveld Ø", 42, [&] {
+        shownName = control<QLabel>(d, "Label4")->text();
+        shownIndex = label1(d);
+        EXPECT_EQ(d.PresetColor, 42);
+        clickButton(d, "Button1");
+    });
+    EXPECT_EQ(shownName, QStringLiteral("Maaiveld Ø"));
+    EXPECT_EQ(shownIndex, "42");
+    EXPECT_EQ(result, 42);
+}
+
+TEST(kleurenkiezenTest, PreviewShowsTheChoiceOnlyForAPresetFromOneTo255) {
+    struct Case {
+        std::int32_t preset;
+        QColor expected;
+    };
+    const Case cases[] = {
+        {0, rgb(0, 0, 0)},       {-1, rgb(0, 0, 0)},          {256, rgb(0, 0, 0)},
+        {200, rgb(191, 0, 255)}, {1, rgb(255, 0, 0)},         {255, rgb(255, 255, 255)},
+        {37, rgb(104, 86, 69)},  {-2147483647, rgb(0, 0, 0)},
+    };
+    Tkleuren d;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.preset);
+        // Leave the preview green, a colour no case expects, so one not repainted shows up.
+        pickWhile(d, "S", 3, [&] { d.close(); });
+        ASSERT_EQ(preview(d), rgb(0, 255, 0));
+        QColor shown;
+        pickWhile(d, "S", c.preset, [&] {
+            shown = preview(d);
+            d.close();
+        });
+        EXPECT_EQ(shown, c.expected);
+    }
+}
+
+TEST(kleurenkiezenTest, ActivationRepaintsThePreviewByThePreset) {
+    Tkleuren d;
+    d.PresetColor = 0;
+    d.SelectedColor = 0;
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    clickCell(d, 5, 2);
+    ASSERT_EQ(preview(d), rgb(104, 86, 69));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&d, &activate);
+    EXPECT_EQ(preview(d), rgb(0, 0, 0)); // the stored index was 0: back to black
+    EXPECT_EQ(d.SelectedColor, 37);
+
+    d.PresetColor = 200;
+    QApplication::sendEvent(&d, &activate);
+    EXPECT_EQ(preview(d), rgb(104, 86, 69)); // a stored colour: the current choice
+
+    // Whatever the fields hold, the palette is not read outside its range.
+    d.SelectedColor = 256;
+    QApplication::sendEvent(&d, &activate);
+    EXPECT_EQ(preview(d), rgb(0, 0, 0));
+}
+
+TEST(kleurenkiezenTest, EveryCellIsPaintedInItsOwnColour) {
+    Tkleuren d;
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    QTableWidget* g = grid(d);
+    const QImage image = g->viewport()->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    for (int index = 0; index < 256; ++index) {
+        const QRect cell = g->visualRect(g->model()->index(index / 16, index % 16));
+        // Below and right of the index text, away from grid lines.
+        const QPoint probe = cell.center() + QPoint(8, 8);
+        EXPECT_EQ(image.pixelColor(probe * ratio), paletteColor(index)) << "cell " << index;
+    }
+}
+
+// Paints one cell into an image that starts grey, so fill, text and clipping can be told apart.
+QImage paintCell(int column, int row, const QRect& rect) {
+    QImage image(120, 60, QImage::Format_RGB32);
+    image.fill(QColor(10, 200, 10));
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Segoe UI"));
+    font.setPixelSize(24);
+    painter.setFont(font);
+    Tkleuren::StringGrid1DrawCell(painter, column, row, rect);
+    return image;
+}
+
+int countPixels(const QImage& image, const QRect& area, const QColor& color) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.pixelColor(x, y) == color ? 1 : 0;
+    return n;
+}
+
+TEST(kleurenkiezenTest, CellShowsItsIndexInWhiteFromTheTopLeftClippedToTheCell) {
+    const QColor white = rgb(255, 255, 255);
+    const QColor untouched = rgb(10, 200, 10);
+
+    // Cell 0 (black) in a cell wide enough for its text.
+    const QRect wide(10, 10, 60, 40);
+    const QImage zero = paintCell(0, 0, wide);
+    EXPECT_GT(countPixels(zero, QRect(10, 10, 30, 28), white), 0);
+    EXPECT_EQ(countPixels(zero, QRect(40, 10, 30, 40), white), 0); // "0" is one digit wide
+    EXPECT_EQ(countPixels(zero, QRect(10, 40, 60, 10), white), 0); // and one line high
+    EXPECT_EQ(countPixels(zero, QRect(10, 10, 60, 40), untouched), 0);
+    EXPECT_EQ(zero.pixelColor(65, 45), rgb(0, 0, 0));
+
+    // Cell 250 (column 10, row 15) in a cell too narrow for "250": nothing leaks out.
+    const QRect narrow(10, 10, 14, 40);
+    const QImage clipped = paintCell(10, 15, narrow);
+    EXPECT_GT(countPixels(clipped, narrow, white), 0);
+    EXPECT_EQ(countPixels(clipped, QRect(24, 0, 96, 60), untouched), 96 * 60);
+    EXPECT_EQ(countPixels(clipped, QRect(0, 0, 10, 60), untouched), 10 * 60);
+    EXPECT_EQ(clipped.pixelColor(20, 45), rgb(51, 51, 51));
+}
+
+} // namespace
