@@ -386,7 +386,9 @@ void TForm2::RenameSurfaces() {
     const std::string path = currentPath();
     tidy::RenameSurfaces(
         path, path,
-        [this](const std::string& name) { return withNormalCursor([&] { return hooks_.askName(name); }); },
+        [this](const std::string& name) {
+            return withNormalCursor([&] { return hooks_.askName(name); });
+        },
         [this](const std::string& line) { addLine(line); });
 }
 

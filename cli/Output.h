@@ -12,7 +12,7 @@
 
 namespace tidycli {
 
-enum ExitStatus : int { kSuccess = 0, kFileFailed = 1, kUsage = 2 };
+enum ExitStatus : int { kSuccess = 0, kFileFailed = 1, kUsageError = 2 };
 
 struct Value;
 using Object = std::vector<std::pair<std::string, Value>>;

@@ -11,6 +11,7 @@
 #include <version.h>
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <unistd.h>
@@ -192,6 +193,8 @@ Object rename(const Command& c, const std::string& file) {
                 return tidy::NameAnswer{true, newName};
         return tidy::NameAnswer{false, current};
     };
+    if (!std::filesystem::is_regular_file(file))
+        throw tidy::Error(file + ": no such file");
     progress(file, "renaming");
     std::string output = c.output.value_or(file);
     std::vector<std::string> names =
@@ -206,6 +209,8 @@ Object color(const Command& c, const std::string& file) {
             return it->second;
         return preset < 0 ? 0 : preset; // what "Select" without a click gives
     };
+    if (!std::filesystem::is_regular_file(file))
+        throw tidy::Error(file + ": no such file");
     progress(file, "assigning colours");
     std::string output = c.output.value_or(file);
     tidy::ColorRun run = tidy::AssignSurfaceColors(file, output, pick, [](const std::string&) {});
@@ -235,7 +240,7 @@ int main(int argc, char** argv) {
         command = parse(argc, argv);
     } catch (const UsageError& e) {
         std::cerr << "tidyland: " << e.message << "\n" << kUsage;
-        return kUsage;
+        return kUsageError;
     }
 
     int status = kSuccess;

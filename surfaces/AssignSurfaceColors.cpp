@@ -65,16 +65,17 @@ std::int32_t updateColorFeature(const Document& doc, pugi::xml_node feature,
 
 } // namespace
 
-std::vector<SurfaceColor> AssignSurfaceColors(const std::string& path, const PickColor& pickColor,
-                                              const AddLine& addLine) {
-    std::vector<SurfaceColor> visited;
+ColorRun AssignSurfaceColors(const std::string& path, const std::string& destination,
+                             const PickColor& pickColor, const AddLine& addLine) {
+    ColorRun run;
+    std::vector<SurfaceColor>& visited = run.surfaces;
     const Document doc = Document::open(path);
     if (!doc.loaded())
-        return visited;
+        return run;
     const pugi::xml_node root = doc.root();
     const pugi::xml_node surfaces = root ? findNode(root, "Surfaces") : pugi::xml_node();
     if (!surfaces)
-        return visited;
+        return run;
 
     pugi::xml_node node = findNode(surfaces, "Surface");
     for (int visit = 0; node && visit < kMaxVisits; ++visit, node = node.next_sibling()) {
@@ -100,8 +101,9 @@ std::vector<SurfaceColor> AssignSurfaceColors(const std::string& path, const Pic
         addLine(cutListLine(" " + name + " color " + decimal(color) + " "));
         visited.push_back({std::move(name), color});
     }
-    doc.save(path);
-    return visited;
+    doc.save(destination);
+    run.saved = true;
+    return run;
 }
 
 } // namespace tidy

@@ -24,11 +24,21 @@ using AddLine = std::function<void(const std::string& line)>;
 
 // Gives each surface of the file at `path` (the first "Surface" of "Surfaces" and the nodes after
 // it, at most 100) a colour index from `pickColor`, stored as the "M_Color" property of its first
-// Feature (created when it has none), lists each as " name color N " and saves the file in place.
-// No file does nothing; no root element or no "Surfaces" leaves the file unwritten. Returns the
-// visited surfaces with their listed index. Throws Error when the file cannot be read or written
-// or a stored index is not a whole number; the file is then left as it was.
-std::vector<SurfaceColor> AssignSurfaceColors(const std::string& path, const PickColor& pickColor,
-                                              const AddLine& addLine);
+// Feature (created when it has none), lists each as " name color N " and saves the document to
+// `destination`. No file does nothing; no root element or no "Surfaces" writes nothing. Throws
+// Error when the file cannot be read or written or a stored index is not a whole number; every
+// file is then left as it was.
+struct ColorRun {
+    std::vector<SurfaceColor> surfaces; // the visited surfaces with their listed index
+    bool saved = false;
+};
+ColorRun AssignSurfaceColors(const std::string& path, const std::string& destination,
+                             const PickColor& pickColor, const AddLine& addLine);
+
+// The window's colour assignment: the file is saved in place.
+inline std::vector<SurfaceColor>
+AssignSurfaceColors(const std::string& path, const PickColor& pickColor, const AddLine& addLine) {
+    return AssignSurfaceColors(path, path, pickColor, addLine).surfaces;
+}
 
 } // namespace tidy

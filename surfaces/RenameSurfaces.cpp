@@ -9,8 +9,8 @@ namespace {
 constexpr int kMaxVisits = 100;
 }
 
-std::vector<std::string> RenameSurfaces(const std::string& path, const AskName& askName,
-                                        const AddLine& addLine) {
+std::vector<std::string> RenameSurfaces(const std::string& path, const std::string& destination,
+                                        const AskName& askName, const AddLine& addLine) {
     std::vector<std::string> finalNames;
     const Document doc = Document::open(path);
     if (!doc.loaded())
@@ -37,7 +37,7 @@ std::vector<std::string> RenameSurfaces(const std::string& path, const AskName& 
         }
     }
     // Written even when nothing was visited, as the window always has.
-    doc.save(path);
+    doc.save(destination);
     return finalNames;
 }
 

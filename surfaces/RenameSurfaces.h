@@ -20,11 +20,17 @@ using AddLine = std::function<void(const std::string& line)>;
 
 // Offers the name of each surface of the file at `path` (the first "Surface" of "Surfaces" and
 // the nodes after it, at most 100) to `askName`, writes the confirmed or kept name back into
-// every visited surface, lists each as " name.trm " and saves the file in place. No file at
-// `path` does nothing; a file without a root element is not rewritten. Returns the final names
-// in visiting order. Throws Error when the file cannot be read or written or a name cannot be
-// stored in the file's encoding; the file is then left as it was.
-std::vector<std::string> RenameSurfaces(const std::string& path, const AskName& askName,
-                                        const AddLine& addLine);
+// every visited surface, lists each as " name.trm " and saves the document to `destination`.
+// No file at `path` does nothing; a file without a root element is not rewritten. Returns the
+// final names in visiting order. Throws Error when the file cannot be read or written or a name
+// cannot be stored in the file's encoding; every file is then left as it was.
+std::vector<std::string> RenameSurfaces(const std::string& path, const std::string& destination,
+                                        const AskName& askName, const AddLine& addLine);
+
+// The window's renaming: the file is saved in place.
+inline std::vector<std::string> RenameSurfaces(const std::string& path, const AskName& askName,
+                                               const AddLine& addLine) {
+    return RenameSurfaces(path, path, askName, addLine);
+}
 
 } // namespace tidy

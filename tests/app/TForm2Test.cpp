@@ -336,6 +336,11 @@ TEST_F(TForm2Test, ClickOnTheFileBoxClicksButton4) {
     form_.show();
     auto* edit = control<QLineEdit>(form_, "Edit1");
     QSignalSpy button4(control<QPushButton>(form_, "Button4"), &QPushButton::clicked);
+    int openDialogs = 0;
+    form_.hooks().chooseOpenFile = [&](const QString&) -> std::optional<QString> {
+        ++openDialogs;
+        return std::nullopt;
+    };
 
     QTest::mouseClick(edit, Qt::RightButton);
     QCoreApplication::processEvents();
@@ -343,6 +348,7 @@ TEST_F(TForm2Test, ClickOnTheFileBoxClicksButton4) {
 
     QTest::mouseClick(edit, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return button4.count() == 1; }));
+    EXPECT_EQ(openDialogs, 1) << "the click runs open and scan";
     EXPECT_TRUE(errors_.empty());
 }
 

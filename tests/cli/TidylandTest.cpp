@@ -13,7 +13,7 @@ using tidytest::TempDir;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     std::string out;
     std::string err;
@@ -26,13 +26,13 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-Run tidyland(const std::vector<std::string>& args) {
+Outcome tidyland(const std::vector<std::string>& args) {
     TempDir dir;
     std::string cmd = quote(TIDYLAND);
     for (const std::string& a : args)
         cmd += " " + quote(a);
     cmd += " 2>" + quote(dir.file("err")) + " </dev/null";
-    Run r;
+    Outcome r;
     FILE* p = popen(cmd.c_str(), "r");
     std::array<char, 4096> buf{};
     size_t n;
@@ -73,10 +73,10 @@ const char* kTwoSurfaces = R"(<?xml version="1.0" encoding="UTF-8"?>
 } // namespace
 
 TEST(TidylandTest, VersionAndHelp) {
-    Run v = tidyland({"--version"});
+    Outcome v = tidyland({"--version"});
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "tidyland 2.0.5.98\n");
-    Run h = tidyland({"--help"});
+    Outcome h = tidyland({"--help"});
     EXPECT_EQ(h.status, 0);
     EXPECT_NE(h.out.find("tidyland clean  [--triangles] [--curves] (--in-place | -o OUT)"),
               std::string::npos);
@@ -100,7 +100,7 @@ TEST(TidylandTest, UsageErrorsRunNothing) {
         {"rename", "--in-place", a, "--name"},
     };
     for (const auto& args : bad) {
-        Run r = tidyland(args);
+        Outcome r = tidyland(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
         EXPECT_TRUE(r.out.empty());
@@ -113,7 +113,7 @@ TEST(TidylandTest, ScanJsonForSeveralFilesAndAMissingOne) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
     std::string missing = dir.file("missing.xml");
-    Run r = tidyland(
+    Outcome r = tidyland(
         {"scan", "--count-triangles", "--json", a, missing, tidytest::samplePath("sample.xml")});
     EXPECT_EQ(r.status, 1);
     auto out = lines(r.out);
@@ -127,7 +127,7 @@ TEST(TidylandTest, ScanJsonForSeveralFilesAndAMissingOne) {
                           "design\",\"Pond\"],\"surfaceCount\":4,\"triangleCount\":34}"),
               std::string::npos);
 
-    Run plain = tidyland({"scan", a});
+    Outcome plain = tidyland({"scan", a});
     EXPECT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out, a + "\n  surfaces: EG, FG \"new\"\n  surfaceCount: 2\n");
 }
@@ -136,7 +136,7 @@ TEST(TidylandTest, CleanToANewFileLeavesTheSource) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
     std::string out = dir.file("out.xml");
-    Run r = tidyland({"clean", "--triangles", "--curves", "-o", out, "--json", a});
+    Outcome r = tidyland({"clean", "--triangles", "--curves", "-o", out, "--json", a});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(
         r.out,
@@ -155,7 +155,7 @@ TEST(TidylandTest, CleanToANewFileLeavesTheSource) {
 TEST(TidylandTest, CleanInPlaceWithNeitherPassKeepsTheContent) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
-    Run r = tidyland({"clean", "--in-place", a});
+    Outcome r = tidyland({"clean", "--in-place", a});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, a + "\n  output: " + a +
                          "\n  surfaces: \n  surfaceCount: -\n  removedTriangles: 0\n"
@@ -170,7 +170,7 @@ TEST(TidylandTest, AFailedFileIsReportedAndLeftAsItWas) {
     bad.replace(bad.find("i=\"1\""), 5, "i=\"x\"");
     std::string a = dir.write("a.xml", bad);
     std::string b = dir.write("b.xml", kTwoSurfaces);
-    Run r = tidyland({"clean", "--triangles", "--in-place", a, b});
+    Outcome r = tidyland({"clean", "--triangles", "--in-place", a, b});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(readFile(a), bad);
     EXPECT_NE(readFile(b), kTwoSurfaces) << "the other file still ran";
@@ -183,14 +183,15 @@ TEST(TidylandTest, RenameAndColorAnswerFromTheirPairs) {
     TempDir dir;
     std::string a = dir.write("a.xml", kTwoSurfaces);
     std::string renamed = dir.file("renamed.xml");
-    Run r = tidyland(
+    Outcome r = tidyland(
         {"rename", "--name", "EG=Existing=ground", "--name", "none=x", "-o", renamed, "--json", a});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "{\"file\":\"" + a + "\",\"output\":\"" + renamed +
                          "\",\"surfaces\":[\"Existing=ground\",\"FG \\\"new\\\"\"]}\n");
     EXPECT_EQ(readFile(a), kTwoSurfaces);
 
-    Run c = tidyland({"color", "--color", "Existing=ground=5", "--in-place", "--json", renamed});
+    Outcome c =
+        tidyland({"color", "--color", "Existing=ground=5", "--in-place", "--json", renamed});
     ASSERT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(c.out, "{\"file\":\"" + renamed + "\",\"output\":\"" + renamed +
                          "\",\"surfaces\":[{\"name\":\"Existing=ground\",\"color\":5},"
