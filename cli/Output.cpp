@@ -91,8 +91,13 @@ void writeReport(std::ostream& out, const Object& object) {
             continue;
         }
         if (key == "messages") {
-            for (const Value& m : std::get<Array>(value.v))
-                out << "  " << plain(m) << "\n";
+            for (const Value& m : std::get<Array>(value.v)) {
+                std::string text = plain(m);
+                for (size_t nl = text.find('\n'); nl != std::string::npos;
+                     nl = text.find('\n', nl + 3))
+                    text.insert(nl + 1, "  ");
+                out << "  " << text << "\n";
+            }
             continue;
         }
         out << "  " << key << ": " << plain(value) << "\n";

@@ -200,3 +200,19 @@ TEST(TidylandTest, RenameAndColorAnswerFromTheirPairs) {
     EXPECT_NE(colored.find("<Property label=\"M_Color\" value=\"5\" />"), std::string::npos)
         << colored;
 }
+
+TEST(TidylandTest, ReportForPeopleShowsMessagesWithoutOuterBlanks) {
+    TempDir dir;
+    Outcome r = tidyland(
+        {"clean", "--curves", "-o", dir.file("out.xml"), tidytest::samplePath("sample.xml")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n  curveCount: 3\n  adjustedCurves: 2\n"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find(
+            "\n  The xml file is adjusted by correcting one or more curves. Missing data \n"
+            "  is added where needed. Check data before use!! \n"
+            "  Reading the adjusted XML file back into Civil3D will deliver incorrect data.\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.err.empty()) << "nothing on stderr unless something goes wrong";
+}
