@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,15 +14,16 @@ using surfacetest::canonical;
 using surfacetest::canonicalFile;
 using surfacetest::landXml;
 using surfacetest::numberedSurfaces;
-using surfacetest::surfaceNames;
+using surfacetest::surfacesFile;
+using tidy::NameAnswer;
 using Strings = std::vector<std::string>;
 
 namespace {
 
-// Stands in for the dialog and the list box: answers from a queue (Cancel once it is empty) and
-// records what it was asked and what was listed.
+// Stands in for the dialog and the list box: gives the answers in turn (Cancel once they run
+// out) and records what it was asked and what was listed.
 struct FakeWindow {
-    std::deque<tidy::NameAnswer> answers;
+    std::vector<NameAnswer> answers;
     Strings asked;
     Strings lines;
 
@@ -33,167 +32,115 @@ struct FakeWindow {
             path,
             [this](const std::string& current) {
                 asked.push_back(current);
-                if (answers.empty())
-                    return tidy::NameAnswer{false, "typed but cancelled"};
-                tidy::NameAnswer a = answers.front();
-                answers.pop_front();
-                return a;
+                return asked.size() <= answers.size() ? answers[asked.size() - 1]
+                                                      : NameAnswer{false, "typed but cancelled"};
             },
             [this](const std::string& line) { lines.push_back(line); });
     }
 };
 
-TEST(RenameSurfacesTest, OkRenamesCancelKeepsAndEveryLineShowsTheFinalName) {
-    tidytest::TempDir dir;
-    const std::string surfaces =
-        "<Surfaces>"
-        "<Surface name=\"Ground\"><Definition surfType=\"TIN\"><Pnts><P id=\"1\">1 2 3</P></Pnts>"
-        "<Faces><F>1 1 1</F></Faces></Definition></Surface>"
-        "<Surface name=\"Design\" desc=\"kept\"/>"
-        "<Surface name=\"Final\"/>"
-        "</Surfaces>";
-    const std::string path = dir.write("a.xml", landXml(surfaces));
-
-    FakeWindow w;
-    w.answers = {{true, "Existing ground"}, {false, "not this"}, {true, "Final"}};
-    const Strings result = w.run(path);
-
-    EXPECT_EQ(w.asked, (Strings{"Ground", "Design", "Final"}));
-    EXPECT_EQ(w.lines, (Strings{" Existing ground.trm ", " Design.trm ", " Final.trm "}));
-    EXPECT_EQ(result, (Strings{"Existing ground", "Design", "Final"}));
-    std::string expected = surfaces;
-    expected.replace(expected.find("\"Ground\""), 8, "\"Existing ground\"");
-    EXPECT_EQ(canonicalFile(path), canonical(landXml(expected)));
+std::string inSurfaces(const std::string& surfaces) {
+    return "<Surfaces>" + surfaces + "</Surfaces>";
 }
 
-TEST(RenameSurfacesTest, VisitsAtMostOneHundredSurfaces) {
-    tidytest::TempDir dir;
-    const std::string path =
-        dir.write("many.xml", landXml("<Surfaces>" + numberedSurfaces(150) + "</Surfaces>"));
+TEST(RenameSurfacesTest, WritesTheFinalNameOfEveryVisitedSurfaceAndListsIt) {
+    const std::string ground = "<Definition surfType=\"TIN\"><Pnts><P id=\"1\">1 2 3</P></Pnts>"
+                               "<Faces><F>1 1 1</F></Faces></Definition></Surface>";
+    const std::string longName(300, 'n');
+    struct Case {
+        const char* what;
+        std::string body; // the root's content; `after` empty: the same content afterwards
+        std::vector<NameAnswer> answers;
+        Strings asked;
+        Strings lines;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"OK with a new name, Cancel, OK unchanged",
+         inSurfaces("<Surface name=\"Ground\">" + ground +
+                    "<Surface name=\"Design\" desc=\"kept\"/><Surface name=\"Final\"/>"),
+         {{true, "Existing ground"}, {false, "not this"}, {true, "Final"}},
+         {"Ground", "Design", "Final"},
+         {" Existing ground.trm ", " Design.trm ", " Final.trm "},
+         inSurfaces("<Surface name=\"Existing ground\">" + ground +
+                    "<Surface name=\"Design\" desc=\"kept\"/><Surface name=\"Final\"/>")},
+        {"from the first Surface on, every element; a comment is passed over",
+         inSurfaces("<SourceData name=\"before\"/><Surface name=\"A\"/><!-- by hand -->"
+                    "<Boundary name=\"between\"/><Surface name=\"B\"/>"),
+         {{true, "A2"}, {true, "between2"}, {true, "B2"}},
+         {"A", "between", "B"},
+         {" A2.trm ", " between2.trm ", " B2.trm "},
+         inSurfaces("<SourceData name=\"before\"/><Surface name=\"A2\"/><!-- by hand -->"
+                    "<Boundary name=\"between2\"/><Surface name=\"B2\"/>")},
+        {"typed text is stored whole and listed as typed, cut at 255 units",
+         inSurfaces(numberedSurfaces(1, 5, "old")),
+         {{true, ""},
+          {true, "  padded  "},
+          {true, "Zürich Ω-1"},
+          {true, "a=b & <c> \"d\""},
+          {true, longName}},
+         {"old1", "old2", "old3", "old4", "old5"},
+         {" .trm ", "   padded  .trm ", " Zürich Ω-1.trm ", " a=b & <c> \"d\".trm ",
+          " " + std::string(254, 'n')},
+         inSurfaces(
+             "<Surface name=\"\"/><Surface name=\"  padded  \"/>"
+             "<Surface name=\"Zürich Ω-1\"/><Surface name=\"a=b &amp; &lt;c&gt; &quot;d&quot;\"/>"
+             "<Surface name=\"" +
+             longName + "\"/>")},
+        {"a surface without a name is offered the empty one",
+         inSurfaces("<Surface desc=\"unnamed\"/>"),
+         {},
+         {""},
+         {" .trm "},
+         inSurfaces("<Surface desc=\"unnamed\" name=\"\"/>")},
+        {"no Surfaces", "<Units><Metric linearUnit='meter' /></Units>", {}, {}, {}, ""},
+        {"Surfaces with a comment only", "<Surfaces ><!-- none yet --></Surfaces>", {}, {}, {}, ""},
+        {"Surfaces without a Surface", inSurfaces("<Feature code='x' />"), {}, {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tidytest::TempDir dir;
+        const std::string original = landXml(c.body);
+        const std::string path = dir.write("a.xml", original);
+        FakeWindow w;
+        w.answers = c.answers;
+        const Strings result = w.run(path);
+        EXPECT_EQ(w.asked, c.asked);
+        EXPECT_EQ(w.lines, c.lines);
+        Strings finalNames;
+        for (std::size_t i = 0; i < c.asked.size(); ++i)
+            finalNames.push_back(i < c.answers.size() && c.answers[i].ok ? c.answers[i].text
+                                                                         : c.asked[i]);
+        EXPECT_EQ(result, finalNames);
+        // The file is saved in every case, also when nothing was visited.
+        EXPECT_NE(tidytest::readFile(path), original);
+        EXPECT_EQ(canonicalFile(path), canonical(c.after.empty() ? original : landXml(c.after)));
+    }
+}
 
+TEST(RenameSurfacesTest, VisitsAtMostOneHundredNodes) {
+    tidytest::TempDir dir;
+    const std::string path = dir.write("many.xml", surfacesFile(numberedSurfaces(1, 150)));
     FakeWindow w;
     for (int i = 1; i <= 150; ++i)
         w.answers.push_back({true, "R" + std::to_string(i)});
     w.run(path);
-
     ASSERT_EQ(w.asked.size(), 100u);
     EXPECT_EQ(w.asked.back(), "S100");
     ASSERT_EQ(w.lines.size(), 100u);
     EXPECT_EQ(w.lines.back(), " R100.trm ");
-    const Strings names = surfaceNames(path);
-    ASSERT_EQ(names.size(), 150u);
-    EXPECT_EQ(names[99], "R100");
-    EXPECT_EQ(names[100], "S101");
-    EXPECT_EQ(names[149], "S150");
-}
-
-TEST(RenameSurfacesTest, WalkStartsAtFirstSurfaceAndTakesEveryFollowingElement) {
-    tidytest::TempDir dir;
-    const std::string surfaces = "<Surfaces>"
-                                 "<SourceData name=\"before\"/>"
-                                 "<Surface name=\"A\"/>"
-                                 "<Boundary name=\"between\"/>"
-                                 "<Surface name=\"B\"/>"
-                                 "</Surfaces>";
-    const std::string path = dir.write("a.xml", landXml(surfaces));
-
-    FakeWindow w;
-    w.answers = {{true, "A2"}, {true, "between2"}, {true, "B2"}};
-    w.run(path);
-
-    EXPECT_EQ(w.asked, (Strings{"A", "between", "B"}));
-    EXPECT_EQ(surfaceNames(path), (Strings{"before", "A2", "between2", "B2"}));
-}
-
-TEST(RenameSurfacesTest, CommentAmongSurfacesIsSkippedButUsesUpAVisit) {
-    tidytest::TempDir dir;
-    const std::string path =
-        dir.write("a.xml", landXml("<Surfaces><Surface name=\"S0\"/><!-- exported by hand -->" +
-                                   numberedSurfaces(120) + "</Surfaces>"));
-
-    FakeWindow w;
-    w.run(path);
-
-    // S0, the comment, then S1 to S98: one hundred visits, ninety-nine of them surfaces.
-    ASSERT_EQ(w.asked.size(), 99u);
-    EXPECT_EQ(w.asked.back(), "S98");
-    EXPECT_EQ(w.lines.size(), 99u);
-    EXPECT_NE(tidytest::readFile(path).find("<!-- exported by hand -->"), std::string::npos);
-}
-
-TEST(RenameSurfacesTest, ConfirmedTextIsStoredAndListedExactly) {
-    struct Case {
-        const char* typed;
-        const char* line;
-    };
-    const Case cases[] = {
-        {"", " .trm "},
-        {"  padded  ", "   padded  .trm "},
-        {"Zürich Ω-1", " Zürich Ω-1.trm "},
-        {"a=b & <c> \"d\"", " a=b & <c> \"d\".trm "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
-        tidytest::TempDir dir;
-        const std::string path =
-            dir.write("a.xml", landXml("<Surfaces><Surface name=\"old\"/></Surfaces>"));
-        FakeWindow w;
-        w.answers = {{true, c.typed}};
-        w.run(path);
-        EXPECT_EQ(w.lines, Strings{c.line});
-        EXPECT_EQ(surfaceNames(path), Strings{c.typed});
-    }
-}
-
-TEST(RenameSurfacesTest, SurfaceWithoutNameIsOfferedAnEmptyNameAndGetsOne) {
-    tidytest::TempDir dir;
-    const std::string path =
-        dir.write("a.xml", landXml("<Surfaces><Surface desc=\"unnamed\"/></Surfaces>"));
-
-    FakeWindow w;
-    w.run(path);
-
-    EXPECT_EQ(w.asked, Strings{""});
-    EXPECT_EQ(w.lines, Strings{" .trm "});
     EXPECT_EQ(canonicalFile(path),
-              canonical(landXml("<Surfaces><Surface desc=\"unnamed\" name=\"\"/></Surfaces>")));
-}
+              canonical(surfacesFile(numberedSurfaces(1, 100, "R") + numberedSurfaces(101, 150))));
 
-TEST(RenameSurfacesTest, LongNameIsStoredWholeButListedInAtMost255Units) {
-    tidytest::TempDir dir;
-    const std::string path =
-        dir.write("a.xml", landXml("<Surfaces><Surface name=\"x\"/></Surfaces>"));
-    const std::string longName(300, 'n');
-
-    FakeWindow w;
-    w.answers = {{true, longName}};
-    w.run(path);
-
-    ASSERT_EQ(w.lines.size(), 1u);
-    EXPECT_EQ(w.lines[0], " " + std::string(254, 'n'));
-    EXPECT_EQ(surfaceNames(path), Strings{longName});
-}
-
-TEST(RenameSurfacesTest, FileWithoutSurfacesIsRewrittenWithoutAsking) {
-    // Single quotes and a blank before '>' do not survive a rewrite, so the bytes show whether
-    // the file was written; the content must stay the same.
-    const std::string bodies[] = {
-        "<Units><Metric linearUnit='meter' /></Units>",
-        "<Surfaces ><!-- none yet --></Surfaces>",
-        "<Surfaces><Feature code='x' /></Surfaces>",
-    };
-    for (const std::string& body : bodies) {
-        SCOPED_TRACE(body);
-        tidytest::TempDir dir;
-        const std::string original = landXml(body);
-        const std::string path = dir.write("a.xml", original);
-        FakeWindow w;
-        EXPECT_TRUE(w.run(path).empty());
-        EXPECT_TRUE(w.asked.empty());
-        EXPECT_TRUE(w.lines.empty());
-        EXPECT_NE(tidytest::readFile(path), original);
-        EXPECT_EQ(canonicalFile(path), canonical(original));
-    }
+    // A comment uses up a visit: S0, the comment and S1 to S98.
+    const std::string commented =
+        dir.write("commented.xml", surfacesFile("<Surface name=\"S0\"/><!-- exported by hand -->" +
+                                                numberedSurfaces(1, 120)));
+    FakeWindow w2;
+    w2.run(commented);
+    ASSERT_EQ(w2.asked.size(), 99u);
+    EXPECT_EQ(w2.asked.back(), "S98");
+    EXPECT_EQ(w2.lines.size(), 99u);
 }
 
 TEST(RenameSurfacesTest, MissingFileDoesNothing) {
@@ -222,54 +169,38 @@ TEST(RenameSurfacesTest, UnreadableDocumentEndsTheRunAndLeavesTheFile) {
     }
 }
 
-// ISO-8859-1 bytes of a file whose one surface is called "Müll".
-std::string latin1File() {
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
-           "<LandXML><Surfaces><Surface name=\"M\xFCll\"/></Surfaces></LandXML>\n";
-}
-
-TEST(RenameSurfacesTest, NonAsciiNameIsStoredInTheFilesOwnEncoding) {
+TEST(RenameSurfacesTest, NameIsStoredInTheFilesOwnEncodingOrRefused) {
+    // ISO-8859-1 bytes of a file whose one surface is called "Müll".
+    const std::string latin1 =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+        "<LandXML><Surfaces><Surface name=\"M\xFCll\"/></Surfaces></LandXML>\n";
     tidytest::TempDir dir;
-    {
-        const std::string path =
-            dir.write("utf8.xml", landXml("<Surfaces><Surface name=\"A\"/></Surfaces>"));
-        FakeWindow w;
-        w.answers = {{true, "Straße Ø"}};
-        w.run(path);
-        EXPECT_EQ(surfaceNames(path), Strings{"Straße Ø"});
-        EXPECT_NE(tidytest::readFile(path).find("name=\"Straße Ø\""), std::string::npos);
-    }
-    {
-        const std::string path = dir.write("latin1.xml", latin1File());
-        FakeWindow w;
-        w.answers = {{true, "Müll Straße"}};
-        w.run(path);
-        EXPECT_EQ(w.asked, Strings{"Müll"});
-        EXPECT_EQ(surfaceNames(path), Strings{"Müll Straße"});
-        // One byte per letter, as the declaration promises.
-        EXPECT_NE(tidytest::readFile(path).find("name=\"M\xFCll Stra\xDF"
-                                                "e\""),
-                  std::string::npos);
-    }
-}
-
-TEST(RenameSurfacesTest, NameTheEncodingCannotHoldIsRefusedAndNothingIsWritten) {
-    tidytest::TempDir dir;
-    const std::string content = latin1File();
-    const std::string path = dir.write("latin1.xml", content);
-
+    const std::string path = dir.write("latin1.xml", latin1);
     FakeWindow w;
-    w.answers = {{true, "Ωmega"}};
+    w.answers = {{true, "Müll Straße"}};
+    w.run(path);
+    EXPECT_EQ(w.asked, Strings{"Müll"});
+    EXPECT_EQ(canonicalFile(path),
+              canonical("<LandXML><Surfaces><Surface name=\"Müll Straße\"/></Surfaces></LandXML>"));
+    // One byte per letter, as the declaration promises.
+    EXPECT_NE(tidytest::readFile(path).find("name=\"M\xFCll Stra\xDF"
+                                            "e\""),
+              std::string::npos);
+
+    // A name the encoding cannot hold: refused before anything is written.
+    const std::string refused = dir.write("refused.xml", latin1);
+    FakeWindow w2;
+    w2.answers = {{true, "Ωmega"}};
     try {
-        w.run(path);
-        FAIL() << "the name was accepted";
+        w2.run(refused);
+        ADD_FAILURE() << "the name was accepted";
     } catch (const tidy::Error& e) {
         EXPECT_NE(std::string(e.what()).find("Ωmega"), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("encoding"), std::string::npos) << e.what();
     }
-    EXPECT_TRUE(w.lines.empty());
-    EXPECT_EQ(tidytest::readFile(path), content);
-    EXPECT_EQ(dir.listing(), "latin1.xml");
+    EXPECT_TRUE(w2.lines.empty());
+    EXPECT_EQ(tidytest::readFile(refused), latin1);
+    EXPECT_EQ(dir.listing(), "latin1.xml refused.xml");
 }
 
 } // namespace
