@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -32,11 +32,9 @@ struct Recorder {
             [this] { events.push_back("mark"); },
             [this](const std::string& text) { events.push_back("inform \"" + text + "\""); });
     }
-    int marks() const {
-        int n = 0;
-        for (const std::string& e : events)
-            n += e == "mark" ? 1 : 0;
-        return n;
+    std::array<std::int32_t, 4> allCounts() const {
+        return {counts.curveCount, counts.adjustedCurveCount, counts.radiusDeviationCount,
+                counts.possibleDeviationCount};
     }
 };
 
@@ -58,7 +56,7 @@ std::string landXml(std::string_view body) {
            std::string(body) + "</LandXML>\n";
 }
 
-// The curves of a document in walk order.
+// The elements with a radius of every CoordGeom, in walk order.
 std::vector<pugi::xml_node> curves(const tidy::Document& document) {
     std::vector<pugi::xml_node> out;
     for (pugi::xml_node features : document.root().children())
@@ -78,15 +76,25 @@ std::string textOf(pugi::xml_node curve, const char* child) {
     return std::string(tidy::nodeText(tidy::findNode(curve, child)));
 }
 
+// A curve after the pass: its "rot" and the text of its Center.
+std::string stateOf(pugi::xml_node curve) {
+    return rotOf(curve) + " | " + textOf(curve, "Center");
+}
+
+// What the pass made of a document with one curve without "rot".
 struct Outcome {
-    std::string rot;
-    std::string center;
+    std::string state;
     std::int32_t radiusDeviations;
     std::int32_t possibleDeviations;
     int marks;
+    friend bool operator==(const Outcome&, const Outcome&) = default;
 };
 
-// Runs the pass over a document with one curve without "rot".
+void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << '"' << o.state << "\", deviations " << o.radiusDeviations << '/' << o.possibleDeviations
+        << ", marks " << o.marks;
+}
+
 Outcome repairOne(std::string_view radius, std::string_view start, std::string_view center,
                   std::string_view end) {
     TempDir dir;
@@ -101,19 +109,29 @@ Outcome repairOne(std::string_view radius, std::string_view start, std::string_v
     EXPECT_EQ(tidy::attributeText(curve, "radius"), radius);
     EXPECT_EQ(r.counts.curveCount, 1);
     EXPECT_EQ(r.counts.adjustedCurveCount, 1);
-    return {rotOf(curve), textOf(curve, "Center"), r.counts.radiusDeviationCount,
-            r.counts.possibleDeviationCount, r.marks()};
+    int marks = 0;
+    for (const std::string& e : r.events)
+        marks += e == "mark" ? 1 : 0;
+    return {stateOf(curve), r.counts.radiusDeviationCount, r.counts.possibleDeviationCount, marks};
 }
 
-void expectOutcome(const Outcome& got, const Outcome& want) {
-    EXPECT_EQ(got.rot, want.rot);
-    EXPECT_EQ(got.center, want.center);
-    EXPECT_EQ(got.radiusDeviations, want.radiusDeviations);
-    EXPECT_EQ(got.possibleDeviations, want.possibleDeviations);
-    EXPECT_EQ(got.marks, want.marks);
-}
+// Sets the C locale for the life of the object and puts the previous one back afterwards.
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const char* name) : previous_(std::setlocale(LC_ALL, nullptr)) {
+        available_ = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
+    ScopedLocale(const ScopedLocale&) = delete;
+    ScopedLocale& operator=(const ScopedLocale&) = delete;
+    bool available() const { return available_; }
 
-TEST(CurveRepairPassTest, WorkedExamples) {
+private:
+    std::string previous_;
+    bool available_ = false;
+};
+
+TEST(CurveRepairPassTest, RepairsACurveWithoutRot) {
     struct Case {
         const char* radius;
         const char* start;
@@ -121,19 +139,73 @@ TEST(CurveRepairPassTest, WorkedExamples) {
         const char* end;
         Outcome want;
     };
-    const char* centre = "1000.000000 2000.000000";
+    const char* const centre = "1000.000000 2000.000000";
+    const std::string cw = std::string("cw | ") + centre;
+    const std::string ccw = std::string("ccw | ") + centre;
     const Case cases[] = {
-        {"5", "1005 2000 0", "1004 2003 0", "1000 2005 0", {"cw", centre, 0, 0, 0}},
-        {"5", "1000 2005 0", "1004 2003 0", "1005 2000 0", {"ccw", centre, 0, 0, 0}},
-        {"5.001", "1005 2000 0", "1004 2003 0", "1000 2005 0", {"cw", centre, 1, 1, 1}},
-        {"5.0004", "1005 2000 0", "1004 2003 0", "1000 2005 0", {"cw", centre, 0, 0, 0}},
+        // The worked examples, radius check failing at 5.001 and passing at 5.0004.
+        {"5", "1005 2000 0", "1004 2003 0", "1000 2005 0", {cw, 0, 0, 0}},
+        {"5", "1000 2005 0", "1004 2003 0", "1005 2000 0", {ccw, 0, 0, 0}},
+        {"5.001", "1005 2000 0", "1004 2003 0", "1000 2005 0", {cw, 1, 1, 1}},
+        {"5.0004", "1005 2000 0", "1004 2003 0", "1000 2005 0", {cw, 0, 0, 0}},
         // q equal on the first chord, then on the second: the steep slope stands in.
-        {"5", "1003 2004 0", "997 2004 0", "995 2000 0", {"cw", centre, 0, 0, 0}},
-        {"5", "995 2000 0", "997 2004 0", "1003 2004 0", {"ccw", centre, 0, 0, 0}},
+        {"5", "1003 2004 0", "997 2004 0", "995 2000 0", {cw, 0, 0, 0}},
+        {"5", "995 2000 0", "997 2004 0", "1003 2004 0", {ccw, 0, 0, 0}},
+        // Point texts as exporters write them; only the first two tokens are read.
+        {"5", "1005 2000", "\r\n1004  2003 0\r\n", "1000.\t2.005E+3", {cw, 0, 0, 0}},
+        {"5", "1005 2000 0 extra", "1004 2003 x", "1000 2005 0 0", {cw, 0, 0, 0}},
+        // Fractions, which a decimal comma would spoil.
+        {"5.0",
+         "1005.25 2000.5 0.125",
+         "1004.25 2003.5 0",
+         "1000.25 2005.5 0",
+         {"cw | 1000.250000 2000.500000", 0, 0, 0}},
+        {"5.01",
+         "1005.25 2000.5",
+         "1004.25 2003.5",
+         "1000.25 2005.5",
+         {"cw | 1000.250000 2000.500000", 1, 1, 1}},
+        // No circle through the points (collinear, all one point, collinear along q): the
+        // curve is left as it was and marked as a possible deviation.
+        {"5", "0 0 0", "1 1 0", "2 2 0", {"(none) | 1 1 0", 0, 1, 1}},
+        {"5", "3 3 0", "3 3 0", "3 3 0", {"(none) | 3 3 0", 0, 1, 1}},
+        {"5", "10 0 0", "10 5 0", "10 -7 0", {"(none) | 10 5 0", 0, 1, 1}},
+        // The centre falls exactly on Start, then on the Center point: the direction is
+        // undecided, the centre is written without "rot". Last, Start and the Center point
+        // coincide away from the centre, so the turn is exactly 0.
+        {"0",
+         "1.0000000000000004 1.0000000000000004 0",
+         "1.0000000000000004 1.0000000000000004 0",
+         "1.0000000000000004 1.0000000000000002 0",
+         {"(none) | 1.000000 1.000000", 0, 1, 0}},
+        {"0",
+         "1.0000000000000002 0.99999999999999978 0",
+         "1 1 0",
+         "1.0000000000000002 1.0000000000000002 0",
+         {"(none) | 1.000000 1.000000", 0, 1, 0}},
+        {"5",
+         "1005 2000 0",
+         "1005 2000 0",
+         "1000 2005 0",
+         {"(none) | 1005.000000 2005.000000", 0, 1, 0}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.radius) + " / " + c.start + " / " + c.center + " / " + c.end);
-        expectOutcome(repairOne(c.radius, c.start, c.center, c.end), c.want);
+    // The centre is written with a point whatever the locale.
+    const struct {
+        const char* name;
+        const char* half; // how printf writes 0.5 there
+    } locales[] = {{"C", "0.500000"}, {"de_DE.UTF-8", "0,500000"}};
+    for (const auto& locale : locales) {
+        SCOPED_TRACE(locale.name);
+        const ScopedLocale scoped(locale.name);
+        ASSERT_TRUE(scoped.available()) << "locale " << locale.name << " missing";
+        char half[16];
+        std::snprintf(half, sizeof half, "%f", 0.5);
+        ASSERT_EQ(std::string(half), locale.half);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.radius) + " / " + c.start + " / " + c.center + " / " +
+                         c.end);
+            EXPECT_EQ(repairOne(c.radius, c.start, c.center, c.end), c.want);
+        }
     }
 }
 
@@ -159,259 +231,142 @@ TEST(CurveRepairPassTest, TurnOfTheWorkedExamples) {
     EXPECT_NEAR(tidy::turnDegrees({0, 5}, {-5, 0}, {0, 0}), 180 - 89.99999999516, 1e-10);
 }
 
-TEST(CurveRepairPassTest, PointTextsInEveryUsualForm) {
+TEST(CurveRepairPassTest, CurveThatCannotBeReadEndsTheRunUnchanged) {
     struct Case {
-        const char* start;
-        const char* center;
-        const char* end;
-    };
-    const Case cases[] = {
-        {"1005 2000", "1004 2003", "1000 2005"},                  // no elevations
-        {"1005 2000 ", "1004 2003 ", "1000 2005 "},               // trailing blanks
-        {"1005. 2000. 0.", "1004 2003. 0", "1000. 2005 0"},       // trimmed zeros
-        {"1005\t2000\t0", "\r\n1004  2003 0\r\n", "1000   2005"}, // tabs, CRLF, runs of blanks
-        {"1.005e3 2e3 0", "1004 2003 0", "1000 2.005E+3 0"},      // exponents
-        {"1005 2000 0 extra", "1004 2003 x", "1000 2005 0 0"},    // later tokens are not read
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.start) + " / " + c.center + " / " + c.end);
-        expectOutcome(repairOne("5", c.start, c.center, c.end),
-                      {"cw", "1000.000000 2000.000000", 0, 0, 0});
-    }
-}
-
-TEST(CurveRepairPassTest, PointsWithoutCircleLeaveTheCurveAlone) {
-    struct Case {
-        const char* start;
-        const char* center;
-        const char* end;
-    };
-    const Case cases[] = {
-        {"0 0 0", "1 1 0", "2 2 0"},     // collinear
-        {"3 3 0", "3 3 0", "3 3 0"},     // all one point
-        {"10 0 0", "10 5 0", "10 -7 0"}, // collinear along q
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.start) + " / " + c.center + " / " + c.end);
-        expectOutcome(repairOne("5", c.start, c.center, c.end), {"(none)", c.center, 0, 1, 1});
-    }
-}
-
-TEST(CurveRepairPassTest, UndecidedDirectionWritesCentreWithoutRot) {
-    // The centre falls exactly on Start (first case) or on the Center point (second): the
-    // directions are NaN. In the third case Start and the Center point coincide away from the
-    // centre, so the turn is exactly 0.
-    struct Case {
-        const char* radius;
-        const char* start;
-        const char* center;
-        const char* end;
-        const char* written;
-    };
-    const Case cases[] = {
-        {"0", "1.0000000000000004 1.0000000000000004 0", "1.0000000000000004 1.0000000000000004 0",
-         "1.0000000000000004 1.0000000000000002 0", "1.000000 1.000000"},
-        {"0", "1.0000000000000002 0.99999999999999978 0", "1 1 0",
-         "1.0000000000000002 1.0000000000000002 0", "1.000000 1.000000"},
-        {"5", "1005 2000 0", "1005 2000 0", "1000 2005 0", "1005.000000 2005.000000"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.start);
-        expectOutcome(repairOne(c.radius, c.start, c.center, c.end),
-                      {"(none)", c.written, 0, 1, 0});
-    }
-}
-
-// Runs the pass on the file and returns the error's message, or "" when there was none.
-// `unchanged` tells whether the last curve, the failing one, was left as it was.
-std::string errorOf(const std::string& path, bool* unchanged) {
-    tidy::Document document = tidy::Document::open(path);
-    Recorder r;
-    std::string message;
-    try {
-        r.run(document);
-    } catch (const tidy::Error& e) {
-        message = e.what();
-    }
-    const pugi::xml_node curve = curves(document).back();
-    const pugi::xml_node centre = tidy::findNode(curve, "Center");
-    *unchanged = (rotOf(curve) == "(none)" || rotOf(curve) == "kept") &&
-                 (!centre || tidy::nodeText(centre) != "1000.000000 2000.000000");
-    return message;
-}
-
-void expectMentions(const std::string& message, const Strings& parts) {
-    ASSERT_FALSE(message.empty()) << "no error";
-    for (const std::string& part : parts)
-        EXPECT_NE(message.find(part), std::string::npos) << "\"" << part << "\" in " << message;
-}
-
-TEST(CurveRepairPassTest, PointTextsThatAreNotPointsEndTheRun) {
-    struct Case {
-        const char* element;
-        const char* text;
-        const char* mention;
-    };
-    const Case cases[] = {
-        {"Start", "inf 2000 0", "\"inf 2000 0\""},
-        {"Center", "nan 2003 0", "\"nan 2003 0\""},
-        {"End", "0x10 2005 0", "\"0x10 2005 0\""},
-        {"Start", "1005", "\"1005\""},
-        {"Center", "1004,5 2003,5 0", "\"1004,5 2003,5 0\""},
-        {"End", "", "no coordinates"},
-        {"Start", " \t", "no coordinates"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.element) + " \"" + c.text + "\"");
-        const std::string element = c.element;
-        auto text = [&](const char* name, const char* usual) {
-            return element == name ? c.text : usual;
-        };
-        TempDir dir;
-        const std::string path = dir.write(
-            "bad.xml",
-            landXml(planFeaturesXml(
-                curveXml("radius=\"7.5\"", "1005 2000 0", "1004 2003 0", "1000 2005 0") + "\n" +
-                curveXml("radius=\"5\"", text("Start", "1005 2000 0"),
-                         text("Center", "1004 2003 0"), text("End", "1000 2005 0")))));
-        bool unchanged = false;
-        const std::string message = errorOf(path, &unchanged);
-        expectMentions(message, {path + ": line 3", "curve 2 (radius 5)", c.element, c.mention});
-        EXPECT_TRUE(unchanged);
-    }
-}
-
-TEST(CurveRepairPassTest, MissingPointsEndTheRun) {
-    struct Case {
-        const char* curve;
+        std::string curve; // the second curve, the one that fails
         Strings mentions;
     };
-    const Case cases[] = {
-        {"<Curve radius=\"5\"><Center>1 2 0</Center><End>1 2 0</End></Curve>", {"Start"}},
-        {"<Curve radius=\"5\"><Start>1 2 0</Start><End>1 2 0</End></Curve>", {"Center"}},
-        {"<Curve radius=\"5\"><Start>1 2 0</Start><Center>1 2 0</Center></Curve>", {"End"}},
-        {"<Curve radius=\"5\"><Start pntRef=\"P1\"/><Center>1 2 0</Center><End>1 2 0</End></Curve>",
-         {"Start", "pntRef"}},
+    std::vector<Case> cases;
+    const char* const usual[] = {"1005 2000 0", "1004 2003 0", "1000 2005 0"};
+    const struct {
+        int point; // 0 Start, 1 Center, 2 End
+        const char* text;
+        const char* mention;
+    } badPoints[] = {
+        {0, "inf 2000 0", "\"inf 2000 0\""},
+        {1, "nan 2003 0", "\"nan 2003 0\""},
+        {2, "0x10 2005 0", "\"0x10 2005 0\""},
+        {0, "1005", "\"1005\""},
+        {1, "1004,5 2003,5 0", "\"1004,5 2003,5 0\""},
+        {2, "", "no coordinates"},
+        {0, " \t", "no coordinates"},
     };
+    const char* const names[] = {"Start", "Center", "End"};
+    for (const auto& b : badPoints) {
+        const auto text = [&](int point) { return point == b.point ? b.text : usual[point]; };
+        cases.push_back({curveXml("radius=\"5\"", text(0), text(1), text(2)),
+                         {"curve 2 (radius 5)", names[b.point], b.mention}});
+    }
+    cases.push_back({"<Curve radius=\"5\"><Center>1 2 0</Center><End>1 2 0</End></Curve>",
+                     {"curve 2 (radius 5)", "Start"}});
+    cases.push_back({"<Curve radius=\"5\"><Start>1 2 0</Start><End>1 2 0</End></Curve>",
+                     {"curve 2 (radius 5)", "Center"}});
+    cases.push_back({"<Curve radius=\"5\"><Start>1 2 0</Start><Center>1 2 0</Center></Curve>",
+                     {"curve 2 (radius 5)", "End"}});
+    cases.push_back({"<Curve radius=\"5\"><Start pntRef=\"P1\"/><Center>1 2 0</Center>"
+                     "<End>1 2 0</End></Curve>",
+                     {"curve 2 (radius 5)", "Start", "pntRef"}});
+    // The radius is read also where "rot" is there already.
+    for (const char* radius : {"abc", "inf", "", "5,0", "0x10", " 5"})
+        for (const char* rot : {"", "rot=\"kept\""})
+            cases.push_back({curveXml(std::string("radius=\"") + radius + "\" " + rot, usual[0],
+                                      usual[1], usual[2]),
+                             {"curve 2", std::string("\"") + radius + "\""}});
+
     for (const Case& c : cases) {
         SCOPED_TRACE(c.curve);
         TempDir dir;
-        const std::string path = dir.write("missing.xml", landXml(planFeaturesXml(c.curve)));
-        bool unchanged = false;
-        const std::string message = errorOf(path, &unchanged);
-        Strings mentions = c.mentions;
-        mentions.push_back(path + ": line 2");
-        mentions.push_back("curve 1 (radius 5)");
-        expectMentions(message, mentions);
-        EXPECT_TRUE(unchanged);
-    }
-}
-
-TEST(CurveRepairPassTest, RadiusThatIsNotANumberEndsTheRun) {
-    for (const char* radius : {"abc", "inf", "", "5,0", "0x10", " 5"}) {
-        for (const char* rot : {"", "rot=\"kept\""}) {
-            SCOPED_TRACE(std::string("radius \"") + radius + "\" " + rot);
-            TempDir dir;
-            const std::string path = dir.write(
-                "radius.xml", landXml(planFeaturesXml(
-                                  curveXml("radius=\"5\" rot=\"cw\"", "1 0 0", "0 1 0", "-1 0 0") +
-                                  curveXml(std::string("radius=\"") + radius + "\" " + rot,
-                                           "1005 2000 0", "1004 2003 0", "1000 2005 0"))));
-            bool unchanged = false;
-            const std::string message = errorOf(path, &unchanged);
-            expectMentions(message,
-                           {path + ": line 2", "curve 2", std::string("\"") + radius + "\""});
-            EXPECT_TRUE(unchanged);
+        const std::string path = dir.write(
+            "bad.xml",
+            landXml(planFeaturesXml(curveXml("radius=\"7.5\"", usual[0], usual[1], usual[2]) +
+                                    "\n" + c.curve)));
+        tidy::Document document = tidy::Document::open(path);
+        Recorder r;
+        try {
+            r.run(document);
+            ADD_FAILURE() << "no error";
+        } catch (const tidy::Error& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(path + ": line 3"), std::string::npos) << message;
+            for (const std::string& part : c.mentions)
+                EXPECT_NE(message.find(part), std::string::npos) << part << " in " << message;
         }
+        const pugi::xml_node failed = curves(document).back();
+        EXPECT_TRUE(rotOf(failed) == "(none)" || rotOf(failed) == "kept") << rotOf(failed);
+        EXPECT_NE(textOf(failed, "Center"), "1000.000000 2000.000000");
     }
 }
 
-TEST(CurveRepairPassTest, CurvesWithRotAreOnlyCounted) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write(
-        "rot.xml", landXml(planFeaturesXml(curveXml("radius=\"5\" rot=\"\"", "1005 2000 0",
-                                                    "1004 2003 0", "1000 2005 0") +
-                                           curveXml("radius=\"5\" rot=\"sideways\"", "1005 2000 0",
-                                                    "1004 2003 0", "1000 2005 0")))));
-    Recorder r;
-    r.run(document, false);
-    EXPECT_EQ(r.events, (Strings{"curves 1", "curves 2"}));
-    EXPECT_EQ(r.counts.adjustedCurveCount, 0);
-    const std::vector<pugi::xml_node> found = curves(document);
-    EXPECT_EQ(rotOf(found[0]), "");
-    EXPECT_EQ(rotOf(found[1]), "sideways");
-    EXPECT_EQ(textOf(found[0], "Center"), "1004 2003 0");
-}
-
-TEST(CurveRepairPassTest, EveryPlanFeaturesAndEveryCurveAfterTheFirst) {
+TEST(CurveRepairPassTest, WalksEveryCurveOfEveryPlanFeatures) {
     const std::string curve = curveXml("radius=\"5\"", "1005 2000 0", "1004 2003 0", "1000 2005 0");
-    const std::string body =
-        planFeaturesXml(curve) + "<Surfaces/><!-- between -->" +
-        "<PlanFeatures><PlanFeature name=\"no geometry\"/><!-- x -->"
-        "<PlanFeature><CoordGeom>"
-        // Before the first Curve: not visited, even with a radius.
-        "<Line radius=\"3\"><Start>0 0</Start><End>1 1</End></Line>"
-        "<Line><Start>0 0</Start><End>1 1</End></Line>" +
-        curve + "<Line><Start>0 0</Start><End>1 1</End></Line><!-- c -->" +
-        curveXml("radius=\"5\" rot=\"cw\"", "1 0", "0 1", "-1 0") +
-        "<Line><Start>0 0</Start><End>1 1</End></Line></CoordGeom></PlanFeature>"
-        "<PlanFeature><CoordGeom>" +
-        curve + "</CoordGeom></PlanFeature></PlanFeatures>";
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write("two.xml", landXml(body)));
-    Recorder r;
-    r.run(document, false);
-    EXPECT_EQ(r.events, (Strings{"curves 1", "adjusted 1", "curves 2", "adjusted 2", "curves 3",
-                                 "curves 4", "adjusted 3"}));
-    EXPECT_EQ(r.counts.curveCount, 4);
-    EXPECT_EQ(r.counts.adjustedCurveCount, 3);
-    EXPECT_EQ(r.counts.radiusDeviationCount, 0);
-    EXPECT_EQ(r.counts.possibleDeviationCount, 0);
-    const std::vector<pugi::xml_node> found = curves(document);
-    for (const std::size_t i : {0u, 2u, 4u}) // 1 is the Line before the first Curve
-        EXPECT_EQ(textOf(found.at(i), "Center"), "1000.000000 2000.000000") << i;
-    EXPECT_EQ(rotOf(found.at(1)), "(none)");
-}
-
-TEST(CurveRepairPassTest, CurvesFoundNoticeOnlyWhenAskedAndWithPlanFeatures) {
+    const std::string line = "<Line><Start>0 0</Start><End>1 1</End></Line>";
+    const std::string repaired = "cw | 1000.000000 2000.000000";
     const std::string oneCurve =
         planFeaturesXml(curveXml("radius=\"5.001\"", "1005 2000 0", "1004 2003 0", "1000 2005 0"));
     struct Case {
+        const char* what;
         std::string body;
         bool showNotice;
         Strings events;
+        std::array<std::int32_t, 4> counts; // curves, adjusted, radius and possible deviations
+        Strings after;                      // stateOf every element with a radius
     };
     const Case cases[] = {
-        {oneCurve, true, {"inform \" curves gevonden \"", "curves 1", "adjusted 1", "mark"}},
-        {oneCurve, false, {"curves 1", "adjusted 1", "mark"}},
-        {"<PlanFeatures/>", true, {"inform \" curves gevonden \""}},
-        {"<Surfaces/>", true, {}},
+        {"Edit and save shows the notice",
+         oneCurve,
+         true,
+         {"inform \" curves gevonden \"", "curves 1", "adjusted 1", "mark"},
+         {1, 1, 1, 1},
+         {repaired}},
+        {"Edit and save as does not",
+         oneCurve,
+         false,
+         {"curves 1", "adjusted 1", "mark"},
+         {1, 1, 1, 1},
+         {repaired}},
+        {"plan features without curves",
+         "<PlanFeatures/>",
+         true,
+         {"inform \" curves gevonden \""},
+         {0, 0, 0, 0},
+         {}},
+        {"no plan features", "<Surfaces/>", true, {}, {0, 0, 0, 0}, {}},
+        {"curves with rot are only counted",
+         planFeaturesXml(
+             curveXml("radius=\"5\" rot=\"\"", "1005 2000 0", "1004 2003 0", "1000 2005 0") +
+             curveXml("radius=\"5\" rot=\"sideways\"", "1005 2000 0", "1004 2003 0",
+                      "1000 2005 0")),
+         false,
+         {"curves 1", "curves 2"},
+         {2, 0, 0, 0},
+         {" | 1004 2003 0", "sideways | 1004 2003 0"}},
+        // Elements before the first Curve of a CoordGeom are not visited, even with a radius.
+        {"two PlanFeatures, lines around the curves",
+         planFeaturesXml(curve) + "<Surfaces/><!-- between -->" +
+             "<PlanFeatures><PlanFeature name=\"no geometry\"/><!-- x -->"
+             "<PlanFeature><CoordGeom><Line radius=\"3\"><Start>0 0</Start><End>1 1</End></Line>" +
+             line + curve + line + "<!-- c -->" +
+             curveXml("radius=\"5\" rot=\"cw\"", "1 0", "0 1", "-1 0") + line +
+             "</CoordGeom></PlanFeature><PlanFeature><CoordGeom>" + curve +
+             "</CoordGeom></PlanFeature></PlanFeatures>",
+         false,
+         {"curves 1", "adjusted 1", "curves 2", "adjusted 2", "curves 3", "curves 4", "adjusted 3"},
+         {4, 3, 0, 0},
+         {repaired, "(none) | ", repaired, "cw | 0 1", repaired}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.body + (c.showNotice ? " with notice" : ""));
+        SCOPED_TRACE(c.what);
         TempDir dir;
         tidy::Document document = tidy::Document::open(dir.write("n.xml", landXml(c.body)));
         Recorder r;
         r.run(document, c.showNotice);
         EXPECT_EQ(r.events, c.events);
+        EXPECT_EQ(r.allCounts(), c.counts);
+        Strings after;
+        for (const pugi::xml_node element : curves(document))
+            after.push_back(stateOf(element));
+        EXPECT_EQ(after, c.after);
     }
-}
-
-TEST(CurveRepairPassTest, CentreIsWrittenWithAPointUnderADecimalCommaLocale) {
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "locale de_DE.UTF-8 missing";
-    struct Restore {
-        std::string locale;
-        ~Restore() { std::setlocale(LC_ALL, locale.c_str()); }
-    } restore{previous};
-    char probe[16];
-    std::snprintf(probe, sizeof probe, "%f", 0.5);
-    ASSERT_EQ(std::string(probe), "0,500000");
-
-    expectOutcome(repairOne("5.0", "1005.25 2000.5 0.125", "1004.25 2003.5 0", "1000.25 2005.5 0"),
-                  {"cw", "1000.250000 2000.500000", 0, 0, 0});
-    expectOutcome(repairOne("5.01", "1005.25 2000.5", "1004.25 2003.5", "1000.25 2005.5"),
-                  {"cw", "1000.250000 2000.500000", 1, 1, 1});
 }
 
 } // namespace

@@ -20,13 +20,15 @@
 namespace {
 
 using tidytest::TempDir;
+using Strings = std::vector<std::string>;
+using Ints = std::vector<std::int32_t>;
 
 // Everything the pass tells the window, in the order it tells it.
 struct Recorder {
-    std::vector<std::string> lines;
-    std::vector<std::int32_t> surfaceCounts;
-    std::vector<std::int32_t> removedCounts;
-    std::vector<std::int32_t> progress;
+    Strings lines;
+    Ints surfaceCounts;
+    Ints removedCounts;
+    Ints progress;
 
     void run(tidy::Document& document, bool trmSuffix = true) {
         tidy::TriangleRemovalPass(
@@ -53,161 +55,168 @@ std::string surfacesXml(std::string_view surfaces) {
     return landXml("<Surfaces>" + std::string(surfaces) + "</Surfaces>");
 }
 
-pugi::xml_node facesOf(const tidy::Document& document, int surfaceIndex) {
-    pugi::xml_node surface = tidy::findNode(tidy::findNode(document.root(), "Surfaces"), "Surface");
-    for (int i = 0; i < surfaceIndex; ++i)
-        surface = surface.next_sibling("Surface");
-    return tidy::findNode(tidy::findNode(surface, "Definition"), "Faces");
-}
-
-// The children of a Faces element: a face by its text, a comment as "#" and its text.
-std::vector<std::string> children(pugi::xml_node faces) {
-    std::vector<std::string> out;
-    for (pugi::xml_node child = faces.first_child(); child; child = child.next_sibling())
-        out.push_back(child.type() == pugi::node_comment ? "#" + std::string(child.value())
-                                                         : std::string(tidy::nodeText(child)));
+std::vector<pugi::xml_node> facesElements(const tidy::Document& document) {
+    std::vector<pugi::xml_node> out;
+    for (const pugi::xpath_node& n : document.root().select_nodes("//*[local-name()='Faces']"))
+        out.push_back(n.node());
     return out;
 }
 
-using Strings = std::vector<std::string>;
-using Ints = std::vector<std::int32_t>;
-
-TEST(TriangleRemovalPassTest, FourFacesLoseTheOutsideOnesInOrder) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write(
-        "a.xml", surfacesXml(surfaceXml("EG", "<F i=\"1\">1 2 3</F><F>2 3 4</F>"
-                                              "<F i=\"0\">3 4 5</F><F i=\"1\">4 5 6</F>"))));
-    Recorder r;
-    r.run(document);
-    EXPECT_EQ(children(facesOf(document, 0)), (Strings{"2 3 4", "3 4 5"}));
-    EXPECT_EQ(r.lines, Strings{"EG.trm"});
-    EXPECT_EQ(r.surfaceCounts, Ints{1});
-    EXPECT_EQ(r.removedCounts, (Ints{1, 2}));
-    EXPECT_EQ(r.progress, (Ints{0, 0, 1, 2, 3}));
-}
-
-TEST(TriangleRemovalPassTest, ConsecutiveAndAllOutsideFacesAreRemoved) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write(
-        "a.xml",
-        surfacesXml(surfaceXml("A", "<F>1 2 3</F><F i=\"1\">a</F><F i=\"1\">b</F><F i=\"1\">c</F>"
-                                    "<F>4 5 6</F>") +
-                    surfaceXml("B", "<F i=\"1\">d</F><F i=\"1\">e</F>"))));
-    Recorder r;
-    r.run(document);
-    EXPECT_EQ(children(facesOf(document, 0)), (Strings{"1 2 3", "4 5 6"}));
-    // B keeps its Faces element, now empty.
-    ASSERT_TRUE(facesOf(document, 1));
-    EXPECT_EQ(children(facesOf(document, 1)), Strings{});
-    EXPECT_EQ(r.removedCounts, (Ints{1, 2, 3, 4, 5}));
-    EXPECT_EQ(r.progress, (Ints{0, 0, 1, 2, 3, 4, 0, 1}));
-    EXPECT_EQ(r.lines, (Strings{"A.trm", "B.trm"}));
-    EXPECT_EQ(r.surfaceCounts, Ints{2});
-}
-
-TEST(TriangleRemovalPassTest, CommentFirstInFacesCountsButIsNotWalked) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(
-        dir.write("a.xml", surfacesXml(surfaceXml("A", "<!-- faces --><F i=\"1\">a</F><F>b</F>") +
-                                       surfaceXml("B", "<F i=\"1\">c</F><F>d</F>"))));
-    Recorder r;
-    r.run(document);
-    EXPECT_EQ(children(facesOf(document, 0)), (Strings{"# faces ", "b"}));
-    EXPECT_EQ(children(facesOf(document, 1)), Strings{"d"});
-    // Three steps are allowed in A, but its walk starts at the first F and runs out after two.
-    EXPECT_EQ(r.progress, (Ints{0, 0, 1, 0, 1}));
-    EXPECT_EQ(r.removedCounts, (Ints{1, 2}));
-}
-
-TEST(TriangleRemovalPassTest, TwelveSurfacesListTenAndCleanAll) {
-    std::string surfaces;
-    for (int i = 1; i <= 12; ++i)
-        surfaces += surfaceXml("S" + std::to_string(i), "<F>keep</F><F i=\"1\">drop</F>");
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write("a.xml", surfacesXml(surfaces)));
-    Recorder r;
-    r.run(document, false);
-    EXPECT_EQ(r.lines, (Strings{"S1", "S2", "S3", "S4", "S5", "S6", "S7", "S8", "S9", "S10"}));
-    EXPECT_EQ(r.surfaceCounts, Ints{12});
-    EXPECT_EQ(r.removedCounts.size(), 12u);
-    EXPECT_EQ(r.removedCounts.back(), 12);
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(children(facesOf(document, i)), Strings{"keep"}) << "surface " << i + 1;
-}
-
-TEST(TriangleRemovalPassTest, OtherNodesAmongSurfacesUseUpSteps) {
-    std::string surfaces =
-        surfaceXml("S1", "<F i=\"1\">x</F>") + "<!-- note -->" + "<Surface name=\"bare\"/><Other/>";
-    for (int i = 2; i <= 9; ++i)
-        surfaces += surfaceXml("S" + std::to_string(i), "<F i=\"1\">x</F>");
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write("a.xml", surfacesXml(surfaces)));
-    Recorder r;
-    r.run(document);
-    // The comment uses up one of the ten steps without a line; the element without a name
-    // lists as an empty name, as the scan lists it.
-    EXPECT_EQ(r.lines, (Strings{"S1.trm", "bare.trm", ".trm", "S2.trm", "S3.trm", "S4.trm",
-                                "S5.trm", "S6.trm", "S7.trm"}));
-    EXPECT_EQ(r.surfaceCounts, Ints{12});
-    // Nodes without Definition or Faces are passed over; every surface after them is cleaned.
-    EXPECT_EQ(r.removedCounts.size(), 9u);
-    EXPECT_EQ(children(facesOf(document, 9)), Strings{});
-}
-
-TEST(TriangleRemovalPassTest, SuffixOnlyForEditAndSave) {
-    for (const bool trmSuffix : {true, false}) {
-        TempDir dir;
-        tidy::Document document =
-            tidy::Document::open(dir.write("a.xml", surfacesXml(surfaceXml("EG", "<F>1 2 3</F>"))));
-        Recorder r;
-        r.run(document, trmSuffix);
-        EXPECT_EQ(r.lines, Strings{trmSuffix ? "EG.trm" : "EG"});
+// The children of each Faces element, joined by ",": a face by its text and, after "|", its
+// neighbour list where it has one; a comment as "#" and its text.
+Strings facesLeft(const tidy::Document& document) {
+    Strings out;
+    for (const pugi::xml_node faces : facesElements(document)) {
+        std::string entry;
+        for (pugi::xml_node child = faces.first_child(); child; child = child.next_sibling()) {
+            entry += entry.empty() ? "" : ",";
+            entry += child.type() == pugi::node_comment ? "#" + std::string(child.value())
+                                                        : std::string(tidy::nodeText(child));
+            if (tidy::hasAttribute(child, "n"))
+                entry += "|" + std::string(tidy::attributeText(child, "n"));
+        }
+        out.push_back(entry);
     }
+    return out;
 }
 
-TEST(TriangleRemovalPassTest, LongNamesAreCutToTheListLine) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(
-        dir.write("a.xml", surfacesXml(surfaceXml(std::string(300, 'a'), "<F>1 2 3</F>"))));
-    Recorder r;
-    r.run(document);
-    EXPECT_EQ(r.lines, Strings{std::string(255, 'a')});
+Ints upTo(int last) {
+    Ints out;
+    for (int i = 1; i <= last; ++i)
+        out.push_back(i);
+    return out;
 }
 
-TEST(TriangleRemovalPassTest, RunWithoutOutsideFacesChangesNothing) {
-    const std::string text =
-        surfacesXml(surfaceXml("EG", "<F i=\"0\" n=\"2  0 0\">1 2 3</F><F n=\"1 0 0\">2 3 4</F>"));
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(dir.write("a.xml", text));
-    Recorder r;
-    r.run(document);
-    EXPECT_TRUE(r.removedCounts.empty());
-    EXPECT_EQ(r.progress, (Ints{0, 0, 1}));
-    const pugi::xml_node faces = facesOf(document, 0);
-    EXPECT_EQ(tidy::attributeText(faces.first_child(), "n"), "2  0 0");
-    EXPECT_EQ(tidy::attributeText(faces.last_child(), "n"), "1 0 0");
-}
-
-TEST(TriangleRemovalPassTest, DocumentsWithoutSurfacesOrWithoutSurface) {
+TEST(TriangleRemovalPassTest, RemovesOutsideFacesAndReportsAsItGoes) {
+    struct Case {
+        std::string what;
+        std::string document;
+        bool trmSuffix;
+        Strings lines;
+        Ints surfaceCounts, removedCounts, progress;
+        Strings left;
+    };
+    std::vector<Case> cases = {
+        {"four faces with i 1, absent, 0 and 1",
+         surfacesXml(surfaceXml("EG", "<F i=\"1\">1 2 3</F><F>2 3 4</F><F i=\"0\">3 4 5</F>"
+                                      "<F i=\"1\">4 5 6</F>")),
+         true,
+         {"EG.trm"},
+         {1},
+         {1, 2},
+         {0, 0, 1, 2, 3},
+         {"2 3 4,3 4 5"}},
+        {"consecutive outside faces; a surface that loses all keeps its Faces",
+         surfacesXml(surfaceXml("A", "<F>1 2 3</F><F i=\"1\">a</F><F i=\"1\">b</F>"
+                                     "<F i=\"1\">c</F><F>4 5 6</F>") +
+                     surfaceXml("B", "<F i=\"1\">d</F><F i=\"1\">e</F>")),
+         true,
+         {"A.trm", "B.trm"},
+         {2},
+         upTo(5),
+         {0, 0, 1, 2, 3, 4, 0, 1},
+         {"1 2 3,4 5 6", ""}},
+        // Three steps in A, but its walk starts at the first F and runs out after two.
+        {"a comment first in Faces counts but is not walked",
+         surfacesXml(surfaceXml("A", "<!-- faces --><F i=\"1\">a</F><F>b</F>") +
+                     surfaceXml("B", "<F i=\"1\">c</F><F>d</F>")),
+         true,
+         {"A.trm", "B.trm"},
+         {2},
+         {1, 2},
+         {0, 0, 1, 0, 1},
+         {"# faces ,b", "d"}},
+        {"a long name is cut to the list line",
+         surfacesXml(surfaceXml(std::string(300, 'a'), "<F>1 2 3</F>")),
+         true,
+         {std::string(255, 'a')},
+         {1},
+         {},
+         {0, 0},
+         {"1 2 3"}},
+        {"nothing outside: neighbour lists untouched",
+         surfacesXml(surfaceXml("EG", "<F i=\"0\" n=\"2  0 0\">1 2 3</F><F n=\"1 0 0\">2 3 4</F>")),
+         true,
+         {"EG.trm"},
+         {1},
+         {},
+         {0, 0, 1},
+         {"1 2 3|2  0 0,2 3 4|1 0 0"}},
+        // Nine faces before, so 9 is in range and 10 is not; the well-formed lists are renumbered.
+        {"neighbour lists that are not three positions are left alone",
+         surfacesXml(surfaceXml("EG", "<F i=\"1\" n=\"0 2 0\">a</F><F n=\"1 3\">b</F>"
+                                      "<F n=\"a b c\">c</F><F n=\"0 0 9\">d</F>"
+                                      "<F n=\"10 2 3\">e</F><F n=\"1 2 3 4\">f</F>"
+                                      "<F n=\"-1 2 3\">g</F><F n=\" 1 2\t8 \">h</F><F>i</F>")),
+         true,
+         {"EG.trm"},
+         {1},
+         {1},
+         {0, 0, 1, 2, 3, 4, 5, 6, 7, 8},
+         {"b|1 3,c|a b c,d|0 0 8,e|10 2 3,f|1 2 3 4,g|-1 2 3,h|0 1 7,i"}},
+        {"no Surfaces: nothing at all", landXml("<Other/>"), true, {}, {}, {}, {}, {}},
+        {"Surfaces without a Surface",
+         surfacesXml("<!-- none --><Other/>"),
+         true,
+         {},
+         {2},
+         {},
+         {0},
+         {}},
+    };
     {
-        TempDir dir;
-        tidy::Document document = tidy::Document::open(dir.write("a.xml", landXml("<Other/>")));
-        Recorder r;
-        r.run(document);
-        EXPECT_TRUE(r.lines.empty());
-        EXPECT_TRUE(r.surfaceCounts.empty());
-        EXPECT_TRUE(r.progress.empty());
+        Case twelve{"twelve surfaces by Edit and save as: ten listed, all cleaned",
+                    "",
+                    false,
+                    {},
+                    {12},
+                    upTo(12),
+                    {0},
+                    {}};
+        std::string surfaces;
+        for (int i = 1; i <= 12; ++i) {
+            surfaces += surfaceXml("S" + std::to_string(i), "<F>keep</F><F i=\"1\">drop</F>");
+            if (i <= 10)
+                twelve.lines.push_back("S" + std::to_string(i));
+            twelve.progress.insert(twelve.progress.end(), {0, 1});
+            twelve.left.push_back("keep");
+        }
+        twelve.document = surfacesXml(surfaces);
+        cases.push_back(twelve);
     }
     {
+        // The comment uses up one of the ten list steps and one surface step; nodes without
+        // Definition or Faces are passed over, every surface after them is cleaned. The
+        // element without a name lists as an empty name, as the scan lists it.
+        Case others{"other nodes among the surfaces use up steps",
+                    "",
+                    true,
+                    {"S1.trm", "bare.trm", ".trm"},
+                    {12},
+                    upTo(9),
+                    Ints(10, 0),
+                    Strings(9, "")};
+        std::string surfaces =
+            surfaceXml("S1", "<F i=\"1\">x</F>") + "<!-- note --><Surface name=\"bare\"/><Other/>";
+        for (int i = 2; i <= 9; ++i) {
+            surfaces += surfaceXml("S" + std::to_string(i), "<F i=\"1\">x</F>");
+            if (i <= 7)
+                others.lines.push_back("S" + std::to_string(i) + ".trm");
+        }
+        others.document = surfacesXml(surfaces);
+        cases.push_back(others);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempDir dir;
-        tidy::Document document =
-            tidy::Document::open(dir.write("a.xml", surfacesXml("<!-- none --><Other/>")));
+        tidy::Document document = tidy::Document::open(dir.write("a.xml", c.document));
         Recorder r;
-        r.run(document);
-        EXPECT_TRUE(r.lines.empty());
-        EXPECT_EQ(r.surfaceCounts, Ints{2});
-        EXPECT_EQ(r.progress, Ints{0});
-        EXPECT_TRUE(r.removedCounts.empty());
+        r.run(document, c.trmSuffix);
+        EXPECT_EQ(r.lines, c.lines);
+        EXPECT_EQ(r.surfaceCounts, c.surfaceCounts);
+        EXPECT_EQ(r.removedCounts, c.removedCounts);
+        EXPECT_EQ(r.progress, c.progress);
+        EXPECT_EQ(facesLeft(document), c.left);
     }
 }
 
@@ -232,85 +241,75 @@ TEST(TriangleRemovalPassTest, OutsideMarkThatIsNotAnIntegerEndsThePass) {
     }
 }
 
-// ---- neighbour references -------------------------------------------------------------------
+// ---- neighbour references checked against adjacency rebuilt from the vertices ---------------
 
-using Triangle = std::array<long, 3>;
-using Neighbours = std::array<std::int32_t, 3>;
+using Triple = std::array<long, 3>;
 
-// For each face and each of its edges (corner k to corner k+1), the 1-based position of the
-// other face on that edge, 0 for none: adjacency from the vertices alone.
-std::vector<Neighbours> neighboursBySharedEdges(const std::vector<Triangle>& faces) {
-    std::map<std::pair<long, long>, std::vector<std::int32_t>> edgeFaces;
-    auto edge = [](long a, long b) { return std::make_pair(std::min(a, b), std::max(a, b)); };
-    for (std::size_t f = 0; f < faces.size(); ++f)
-        for (int k = 0; k < 3; ++k)
-            edgeFaces[edge(faces[f][k], faces[f][(k + 1) % 3])].push_back(
-                static_cast<std::int32_t>(f + 1));
-    std::vector<Neighbours> out(faces.size(), Neighbours{});
-    for (std::size_t f = 0; f < faces.size(); ++f)
-        for (int k = 0; k < 3; ++k)
-            for (const std::int32_t other : edgeFaces[edge(faces[f][k], faces[f][(k + 1) % 3])])
-                if (other != static_cast<std::int32_t>(f + 1))
-                    out[f][static_cast<std::size_t>(k)] = other;
-    return out;
-}
-
-std::string join(const Neighbours& n) {
-    return std::to_string(n[0]) + " " + std::to_string(n[1]) + " " + std::to_string(n[2]);
-}
-
-Neighbours parseNeighbours(std::string_view text) {
-    Neighbours n{};
-    std::istringstream in{std::string(text)};
-    in >> n[0] >> n[1] >> n[2];
-    EXPECT_TRUE(static_cast<bool>(in)) << "n=\"" << text << "\"";
-    return n;
-}
-
-Triangle parseTriangle(std::string_view text) {
-    Triangle t{};
+Triple threeNumbers(std::string_view text) {
+    Triple t{};
     std::istringstream in{std::string(text)};
     in >> t[0] >> t[1] >> t[2];
-    EXPECT_TRUE(static_cast<bool>(in)) << "F \"" << text << "\"";
+    EXPECT_TRUE(static_cast<bool>(in)) << "\"" << text << "\"";
     return t;
 }
 
-struct FaceRecord {
-    Triangle corners;
-    Neighbours n;
-};
+std::string join(const Triple& t) {
+    return std::to_string(t[0]) + " " + std::to_string(t[1]) + " " + std::to_string(t[2]);
+}
 
-std::vector<FaceRecord> facesWithNeighbours(pugi::xml_node faces) {
-    std::vector<FaceRecord> out;
-    for (pugi::xml_node f = faces.first_child(); f; f = f.next_sibling())
-        if (tidy::localName(f) == "F")
-            out.push_back(
-                {parseTriangle(tidy::nodeText(f)), parseNeighbours(tidy::attributeText(f, "n"))});
+// For each face and each of its edges (corner k to corner k+1), the 1-based position of the
+// other face on that edge, 0 for none.
+std::vector<Triple> neighboursBySharedEdges(const std::vector<Triple>& faces) {
+    std::map<std::pair<long, long>, std::vector<long>> edgeFaces;
+    auto edge = [](long a, long b) { return std::make_pair(std::min(a, b), std::max(a, b)); };
+    for (std::size_t f = 0; f < faces.size(); ++f)
+        for (std::size_t k = 0; k < 3; ++k)
+            edgeFaces[edge(faces[f][k], faces[f][(k + 1) % 3])].push_back(static_cast<long>(f + 1));
+    std::vector<Triple> out(faces.size(), Triple{});
+    for (std::size_t f = 0; f < faces.size(); ++f)
+        for (std::size_t k = 0; k < 3; ++k)
+            for (const long other : edgeFaces[edge(faces[f][k], faces[f][(k + 1) % 3])])
+                if (other != static_cast<long>(f + 1))
+                    out[f][k] = other;
+    return out;
+}
+
+// The corners and the neighbour list of every F of the document's first Faces element.
+std::pair<std::vector<Triple>, std::vector<Triple>>
+cornersAndNeighbours(const tidy::Document& document) {
+    std::pair<std::vector<Triple>, std::vector<Triple>> out;
+    for (pugi::xml_node f = facesElements(document).at(0).first_child(); f; f = f.next_sibling())
+        if (tidy::localName(f) == "F") {
+            out.first.push_back(threeNumbers(tidy::nodeText(f)));
+            out.second.push_back(threeNumbers(tidy::attributeText(f, "n")));
+        }
     return out;
 }
 
 TEST(TriangleRemovalPassTest, NeighboursFollowTheFacesThatStay) {
-    // A 9 by 7 grid of cells, two triangles each; neighbours worked out from the vertices.
+    // A 9 by 7 grid of cells, two triangles each.
     constexpr long width = 9, height = 7;
-    std::vector<Triangle> triangles;
+    std::vector<Triple> triangles;
     auto vertex = [](long x, long y) { return y * (width + 1) + x + 1; };
     for (long y = 0; y < height; ++y)
         for (long x = 0; x < width; ++x) {
             triangles.push_back({vertex(x, y), vertex(x + 1, y), vertex(x + 1, y + 1)});
             triangles.push_back({vertex(x, y), vertex(x + 1, y + 1), vertex(x, y + 1)});
         }
-    const std::vector<Neighbours> before = neighboursBySharedEdges(triangles);
+    const std::vector<Triple> before = neighboursBySharedEdges(triangles);
     // Outside: a run at the start, a run in the middle, the last face, and a scattered few.
     auto outside = [&](std::size_t f) {
         return f < 3 || (f >= 40 && f < 47) || f + 1 == triangles.size() || f % 11 == 5;
     };
     std::string faces;
+    std::vector<Triple> kept;
     for (std::size_t f = 0; f < triangles.size(); ++f) {
         if (f == 20)
             faces += "<!-- break line -->";
         faces += std::string("<F") + (outside(f) ? " i=\"1\"" : (f % 2 ? " i=\"0\"" : "")) +
-                 " n=\"" + join(before[f]) + "\">" + std::to_string(triangles[f][0]) + " " +
-                 std::to_string(triangles[f][1]) + " " + std::to_string(triangles[f][2]) + "</F>";
+                 " n=\"" + join(before[f]) + "\">" + join(triangles[f]) + "</F>";
+        if (!outside(f))
+            kept.push_back(triangles[f]);
     }
     TempDir dir;
     tidy::Document document =
@@ -318,39 +317,12 @@ TEST(TriangleRemovalPassTest, NeighboursFollowTheFacesThatStay) {
     Recorder r;
     r.run(document);
 
-    const std::vector<FaceRecord> after = facesWithNeighbours(facesOf(document, 0));
-    std::vector<Triangle> kept;
-    for (std::size_t f = 0; f < triangles.size(); ++f)
-        if (!outside(f))
-            kept.push_back(triangles[f]);
-    ASSERT_EQ(after.size(), kept.size());
+    const auto [corners, neighbours] = cornersAndNeighbours(document);
+    ASSERT_EQ(corners, kept);
     EXPECT_EQ(r.removedCounts.back(), static_cast<std::int32_t>(triangles.size() - kept.size()));
-    const std::vector<Neighbours> expected = neighboursBySharedEdges(kept);
-    for (std::size_t f = 0; f < after.size(); ++f) {
-        ASSERT_EQ(after[f].corners, kept[f]) << "face " << f + 1;
-        EXPECT_EQ(join(after[f].n), join(expected[f])) << "face " << f + 1;
-    }
-}
-
-TEST(TriangleRemovalPassTest, MalformedNeighbourListsAreLeftAlone) {
-    TempDir dir;
-    tidy::Document document = tidy::Document::open(
-        dir.write("a.xml", surfacesXml(surfaceXml("EG", "<F i=\"1\" n=\"0 2 0\">a</F>"
-                                                        "<F n=\"1 3\">b</F>"
-                                                        "<F n=\"a b c\">c</F>"
-                                                        "<F n=\"0 0 9\">d</F>"
-                                                        "<F n=\"10 2 3\">e</F>"
-                                                        "<F n=\"1 2 3 4\">f</F>"
-                                                        "<F n=\"-1 2 3\">g</F>"
-                                                        "<F n=\" 1 2\t8 \">h</F>"
-                                                        "<F>i</F>"))));
-    Recorder r;
-    r.run(document);
-    Strings n;
-    for (pugi::xml_node f = facesOf(document, 0).first_child(); f; f = f.next_sibling())
-        n.push_back(tidy::hasAttribute(f, "n") ? std::string(tidy::attributeText(f, "n")) : "-");
-    // Nine faces before, so 9 is in range and 10 is not. The well-formed lists are renumbered.
-    EXPECT_EQ(n, (Strings{"1 3", "a b c", "0 0 8", "10 2 3", "1 2 3 4", "-1 2 3", "0 1 7", "-"}));
+    const std::vector<Triple> expected = neighboursBySharedEdges(kept);
+    for (std::size_t f = 0; f < kept.size(); ++f)
+        EXPECT_EQ(join(neighbours[f]), join(expected[f])) << "face " << f + 1;
 }
 
 TEST(TriangleRemovalPassTest, RealExportKeepsItsAdjacency) {
@@ -359,36 +331,30 @@ TEST(TriangleRemovalPassTest, RealExportKeepsItsAdjacency) {
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << path << " is not there";
     tidy::Document document = tidy::Document::open(path);
-    const std::vector<FaceRecord> original = facesWithNeighbours(facesOf(document, 0));
-    std::vector<Triangle> originalCorners;
-    for (const FaceRecord& f : original)
-        originalCorners.push_back(f.corners);
     // The exporter's order of neighbours is its own; compare them as sets.
-    auto sorted = [](Neighbours n) {
+    auto sorted = [](Triple n) {
         std::sort(n.begin(), n.end());
         return n;
     };
-    const std::vector<Neighbours> exported = neighboursBySharedEdges(originalCorners);
-    std::size_t agreeing = 0;
-    for (std::size_t f = 0; f < original.size(); ++f)
-        agreeing += sorted(original[f].n) == sorted(exported[f]) ? 1 : 0;
-    ASSERT_EQ(agreeing, original.size()) << "the file's own neighbours differ from its edges";
+    auto wrongNeighbours = [&](const tidy::Document& doc) {
+        const auto [corners, neighbours] = cornersAndNeighbours(doc);
+        const std::vector<Triple> expected = neighboursBySharedEdges(corners);
+        std::size_t wrong = 0;
+        for (std::size_t f = 0; f < corners.size(); ++f)
+            if (sorted(neighbours[f]) != sorted(expected[f]) && ++wrong <= 5)
+                ADD_FAILURE() << "face " << f + 1 << ": n=\"" << join(neighbours[f])
+                              << "\", edges give \"" << join(expected[f]) << "\"";
+        return std::make_pair(corners.size(), wrong);
+    };
+    const auto [facesBefore, wrongBefore] = wrongNeighbours(document);
+    ASSERT_EQ(wrongBefore, 0u) << "the file's own neighbours differ from its edges";
 
     Recorder r;
     r.run(document);
     EXPECT_EQ(r.removedCounts.back(), 8001);
-    const std::vector<FaceRecord> after = facesWithNeighbours(facesOf(document, 0));
-    ASSERT_EQ(after.size(), original.size() - 8001);
-    std::vector<Triangle> keptCorners;
-    for (const FaceRecord& f : after)
-        keptCorners.push_back(f.corners);
-    const std::vector<Neighbours> expected = neighboursBySharedEdges(keptCorners);
-    std::size_t wrong = 0;
-    for (std::size_t f = 0; f < after.size(); ++f)
-        if (sorted(after[f].n) != sorted(expected[f]) && ++wrong <= 5)
-            ADD_FAILURE() << "face " << f + 1 << ": n=\"" << join(after[f].n) << "\", edges give \""
-                          << join(expected[f]) << "\"";
-    EXPECT_EQ(wrong, 0u);
+    const auto [facesAfter, wrongAfter] = wrongNeighbours(document);
+    EXPECT_EQ(facesAfter, facesBefore - 8001);
+    EXPECT_EQ(wrongAfter, 0u);
 }
 
 } // namespace
