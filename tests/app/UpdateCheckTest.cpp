@@ -46,23 +46,15 @@ protected:
     QByteArray savedPath_;
 };
 
-TEST_F(UpdateCheckTest, StartsTheUpdaterFromThePathWithTheCheckArgument) {
-    installUpdater(0);
-    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
-    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
-}
-
-TEST_F(UpdateCheckTest, ExitCodeDoesNotMatterOnlyTheStart) {
-    installUpdater(3);
-    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
-    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
-}
-
-TEST_F(UpdateCheckTest, WaitsUntilTheUpdaterHasEnded) {
-    // The log is written only after the pause: it is there when the call returns.
-    installUpdater(0, "/bin/sleep 0.3\n");
-    EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
-    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+TEST_F(UpdateCheckTest, StartsTheUpdaterFromThePathAndWaitsForItWhateverItsExitCode) {
+    // The second one writes its log only after a pause: it is there when the call returns.
+    for (const auto& [exitCode, before] : {std::pair{0, ""}, {3, ""}, {0, "/bin/sleep 0.3\n"}}) {
+        SCOPED_TRACE(exitCode);
+        std::filesystem::remove(log());
+        installUpdater(exitCode, before);
+        EXPECT_TRUE(tidy::runUpdater(tidy::kUpdaterProgram));
+        EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
+    }
 }
 
 TEST_F(UpdateCheckTest, MissingOrNotRunnableUpdaterIsNotStarted) {
@@ -75,62 +67,48 @@ TEST_F(UpdateCheckTest, MissingOrNotRunnableUpdaterIsNotStarted) {
 
 class WindowUpdateCheckTest : public UpdateCheckTest {
 protected:
-    QLabel* status() { return control<QLabel>(form_, "Label10"); }
-    QTimer* timer1() { return control<QTimer>(form_, "Timer1"); }
-    QTimer* timer2() { return control<QTimer>(form_, "Timer2"); }
-
     tidytest::TempSettings settings_;
-    TForm2 form_;
 };
 
-TEST_F(WindowUpdateCheckTest, UpdaterThatRanReportsNoNewVersionThenHides) {
-    installUpdater(7);
-    form_.show();
-    // Check at once; keep the status up until the test lets it go.
-    form_.setUpdateCheckIntervals(0ms, 1h);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer1()->isActive(); }));
-    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
-    EXPECT_TRUE(status()->isVisible());
-    EXPECT_EQ(status()->text(), kNoNewVersion);
-    EXPECT_TRUE(timer2()->isActive());
+TEST_F(WindowUpdateCheckTest, StatusShowsWhetherTheUpdaterRanThenHides) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present ? "updater present" : "no updater");
+        TForm2 form;
+        if (present)
+            installUpdater(7);
+        else
+            std::filesystem::remove(bin_.file("ZorbInternetUpdater.exe"));
+        std::filesystem::remove(log());
+        form.show();
+        // Check at once; keep the status up until the test lets it go.
+        form.setUpdateCheckIntervals(0ms, 1h);
+        auto* timer1 = control<QTimer>(form, "Timer1");
+        auto* timer2 = control<QTimer>(form, "Timer2");
+        auto* status = control<QLabel>(form, "Label10");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !timer1->isActive(); }));
+        EXPECT_EQ(runs(), present ? "1|/CHECK/SILENT|\n" : "");
+        EXPECT_TRUE(status->isVisible());
+        EXPECT_EQ(status->text(), present ? kNoNewVersion : kChecking);
+        EXPECT_TRUE(timer2->isActive());
 
-    form_.setUpdateCheckIntervals(0ms, 0ms);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2()->isActive(); }));
-    EXPECT_FALSE(status()->isVisible());
-    // The check runs once per run of the program.
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(timer1()->isActive());
-    EXPECT_EQ(runs(), "1|/CHECK/SILENT|\n");
-}
-
-TEST_F(WindowUpdateCheckTest, MissingUpdaterLeavesTheCheckingTextThenHides) {
-    form_.show();
-    form_.setUpdateCheckIntervals(0ms, 1h);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer1()->isActive(); }));
-    EXPECT_TRUE(status()->isVisible());
-    EXPECT_EQ(status()->text(), kChecking);
-    EXPECT_TRUE(timer2()->isActive());
-
-    form_.setUpdateCheckIntervals(0ms, 0ms);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2()->isActive(); }));
-    EXPECT_FALSE(status()->isVisible());
-    EXPECT_EQ(status()->text(), kChecking);
-}
-
-TEST_F(WindowUpdateCheckTest, InjectedProgramNameIsTheOneStarted) {
-    const std::string path = bin_.write("stand-in-updater", "#!/bin/sh\nexit 0\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    form_.setUpdaterProgram(QStringLiteral("stand-in-updater"));
-    form_.Timer1Timer();
-    EXPECT_EQ(status()->text(), kNoNewVersion);
+        form.setUpdateCheckIntervals(0ms, 0ms);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2->isActive(); }));
+        EXPECT_FALSE(status->isVisible());
+        EXPECT_EQ(status->text(), present ? kNoNewVersion : kChecking);
+        // The check runs once per run of the program.
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(timer1->isActive());
+        EXPECT_EQ(runs(), present ? "1|/CHECK/SILENT|\n" : "");
+    }
 }
 
 TEST_F(WindowUpdateCheckTest, WindowClosedBeforeTheCheckNeverStartsTheUpdater) {
     installUpdater(0);
-    form_.show();
-    form_.setUpdateCheckIntervals(0ms, 0ms);
-    form_.close();
-    EXPECT_FALSE(timer1()->isActive());
+    TForm2 form;
+    form.show();
+    form.setUpdateCheckIntervals(0ms, 0ms);
+    form.close();
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
     QTest::qWait(50);
     EXPECT_EQ(runs(), "");
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsStore.h"
 
-#include "TestSupport.h"
+#include "app/AppTestSupport.h"
 
 #include <QSettings>
 #include <filesystem>
@@ -13,18 +13,15 @@
 namespace {
 
 using tidy::SettingsStore;
-using tidytest::TempDir;
 
 // Every test works on a settings folder of its own, never on the user's.
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QString::fromStdString(home_.path().string()));
-        std::filesystem::create_directories(home_.path() / "TQB55");
-    }
+    void SetUp() override { std::filesystem::create_directories(home_.dir().path() / "TQB55"); }
 
-    std::string storeFile() const { return (home_.path() / "TQB55" / "tidyland.conf").string(); }
+    std::string storeFile() const {
+        return (home_.dir().path() / "TQB55" / "tidyland.conf").string();
+    }
 
     // The store's file as another program (or a damaged disk) left it.
     void writeStoreFile(const std::string& content) const {
@@ -40,7 +37,7 @@ protected:
     // Puts a folder where the store's file belongs, so that nothing can be read or written.
     void blockStore() const { std::filesystem::create_directories(storeFile()); }
 
-    TempDir home_;
+    tidytest::TempSettings home_;
     SettingsStore store_;
 };
 
@@ -51,52 +48,50 @@ TEST_F(SettingsStoreTest, FirstRunGivesBothOptionsOffAndNoFolder) {
     EXPECT_EQ(store_.readInitialFolder(), QString());
 }
 
-struct StoredOptionsCase {
-    const char* name;
-    std::optional<const char*> driehoeken; // the value's text in the file; nullopt: absent
-    std::optional<const char*> curve;
-    bool expectDriehoeken;
-    bool expectCurve;
-};
-
-class StoredOptionsTest : public SettingsStoreTest,
-                          public ::testing::WithParamInterface<StoredOptionsCase> {};
-
-TEST_P(StoredOptionsTest, ReadsOptionsByTheIntegerRules) {
-    const StoredOptionsCase& c = GetParam();
-    std::string content = "[General]\n";
-    if (c.driehoeken)
-        content += std::string("driehoeken=") + *c.driehoeken + "\n";
-    if (c.curve)
-        content += std::string("curve=") + *c.curve + "\n";
-    writeStoreFile(content);
-
-    const tidy::StoredOptions options = store_.readOptions();
-    EXPECT_EQ(options.driehoeken, c.expectDriehoeken) << c.name;
-    EXPECT_EQ(options.curve, c.expectCurve) << c.name;
+TEST_F(SettingsStoreTest, ReadsOptionsByTheIntegerRules) {
+    const struct {
+        std::optional<const char*> driehoeken; // the value's text in the file; nullopt: absent
+        std::optional<const char*> curve;
+        bool expectDriehoeken;
+        bool expectCurve;
+    } cases[] = {
+        {"1", "1", true, true},
+        {"1", "0", true, false},
+        {"0", "1", false, true},
+        {"0", "0", false, false},
+        {"5", "-1", true, true}, // any integer but 0 is on
+        {"1", std::nullopt, false, false},
+        {std::nullopt, "1", false, false},
+        {"abc", "1", false, false},
+        {"1", "1.5", false, false},
+        {"true", "1", false, false},
+        {"1", "", false, false},
+        {"4294967297", "1", false, false}, // beyond 32 bits
+        {"1", "-2147483649", false, false},
+        {"2147483647", "-2147483648", true, true},
+    };
+    for (const auto& c : cases) {
+        std::string content = "[General]\n";
+        if (c.driehoeken)
+            content += std::string("driehoeken=") + *c.driehoeken + "\n";
+        if (c.curve)
+            content += std::string("curve=") + *c.curve + "\n";
+        SCOPED_TRACE(content);
+        // A folder of its own for each case: QSettings may take a file rewritten within the
+        // same second at the same size for the one it has read before.
+        const tidytest::TempSettings fresh;
+        std::filesystem::create_directories(fresh.dir().path() / "TQB55");
+        tidytest::writeFile((fresh.dir().path() / "TQB55" / "tidyland.conf").string(), content);
+        const tidy::StoredOptions options = store_.readOptions();
+        EXPECT_EQ(options.driehoeken, c.expectDriehoeken);
+        EXPECT_EQ(options.curve, c.expectCurve);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SettingsStore, StoredOptionsTest,
-    ::testing::Values(StoredOptionsCase{"BothOn", "1", "1", true, true},
-                      StoredOptionsCase{"TrianglesOnly", "1", "0", true, false},
-                      StoredOptionsCase{"CurvesOnly", "0", "1", false, true},
-                      StoredOptionsCase{"BothOff", "0", "0", false, false},
-                      StoredOptionsCase{"AnyNonZeroIntegerIsOn", "5", "-1", true, true},
-                      StoredOptionsCase{"CurveMissing", "1", std::nullopt, false, false},
-                      StoredOptionsCase{"DriehoekenMissing", std::nullopt, "1", false, false},
-                      StoredOptionsCase{"TextIsNotAnInteger", "abc", "1", false, false},
-                      StoredOptionsCase{"FractionIsNotAnInteger", "1", "1.5", false, false},
-                      StoredOptionsCase{"BooleanWordIsNotAnInteger", "true", "1", false, false},
-                      StoredOptionsCase{"EmptyTextIsNotAnInteger", "1", "", false, false},
-                      StoredOptionsCase{"BeyondThirtyTwoBits", "4294967297", "1", false, false},
-                      StoredOptionsCase{"BelowThirtyTwoBits", "1", "-2147483649", false, false},
-                      StoredOptionsCase{"LargestThirtyTwoBitValue", "2147483647", "-2147483648",
-                                        true, true}),
-    [](const ::testing::TestParamInfo<StoredOptionsCase>& param) { return param.param.name; });
-
 TEST_F(SettingsStoreTest, WrittenOptionsReadBackAsOneOrZero) {
-    for (const bool driehoeken : {false, true}) {
+    // Writing also repairs a value that was not an integer.
+    writeStoreFile("[General]\ndriehoeken=abc\ncurve=1\n");
+    for (const bool driehoeken : {true, false}) {
         for (const bool curve : {false, true}) {
             SCOPED_TRACE(std::to_string(driehoeken) + "/" + std::to_string(curve));
             ASSERT_TRUE(store_.writeOptions(driehoeken, curve));
@@ -109,17 +104,9 @@ TEST_F(SettingsStoreTest, WrittenOptionsReadBackAsOneOrZero) {
     }
 }
 
-TEST_F(SettingsStoreTest, WritingOptionsRepairsAValueThatWasNotAnInteger) {
-    writeStoreFile("[General]\ndriehoeken=abc\ncurve=1\n");
-    ASSERT_TRUE(store_.writeOptions(true, false));
-    const tidy::StoredOptions options = store_.readOptions();
-    EXPECT_TRUE(options.driehoeken);
-    EXPECT_FALSE(options.curve);
-}
-
 TEST_F(SettingsStoreTest, OrganisationWideValuesAreNotTheUsersOptions) {
     // A file for every program of the organisation must not switch the options on.
-    tidytest::writeFile((home_.path() / "TQB55.conf").string(),
+    tidytest::writeFile((home_.dir().path() / "TQB55.conf").string(),
                         "[General]\ndriehoeken=1\ncurve=1\ninitdir=/elsewhere\n");
     const tidy::StoredOptions options = store_.readOptions();
     EXPECT_FALSE(options.driehoeken);
