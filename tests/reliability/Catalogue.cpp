@@ -29,6 +29,8 @@ const std::vector<BadFile>& catalogue() {
         {"not_xml.xml", all, "line 1, column 73", "not well-formed XML"},
         {"empty.xml", all, "line 1, column 1", "not well-formed XML: No document element found"},
         {"truncated.xml", all, "line 14, column 21", "not well-formed XML"},
+        {"control_character.xml", all, "line 4, column 19",
+         "not well-formed XML: the control character U+0006, which XML does not allow"},
         // Encodings. A declaration fault has no line of its own: the message quotes the
         // declaration, which always stands at the start.
         {"utf8_declared_latin1_bytes.xml", all, "line 4, column 20",
