@@ -355,6 +355,18 @@ pugi::xml_node firstTooDeep(const pugi::xml_document& doc) {
     return {};
 }
 
+// Offset of the first control character that XML allows nowhere (those below U+0020 but tab, line
+// feed and carriage return), or npos. The parser would take it, and the save would write it back
+// as a character reference, which is not well-formed XML either.
+size_t forbiddenControlAt(const char* text, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return i;
+    }
+    return std::string::npos;
+}
+
 } // namespace
 
 // Reads the file and brings it to UTF-8, refusing what could not be written back faithfully.
@@ -444,6 +456,14 @@ Document Document::open(const std::string& path) {
         return d;
 
     DecodedText text = decodeFile(path);
+    if (size_t at = forbiddenControlAt(text.utf8.data, text.utf8.size); at != std::string::npos) {
+        const auto c = static_cast<unsigned char>(text.utf8.data[at]);
+        const std::string code =
+            std::string("U+00") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 0xF];
+        throw Error(place(path, text.utf8.data, text.utf8.size, at) +
+                    ": not well-formed XML: the control character " + code +
+                    ", which XML does not allow");
+    }
     size_t badReference = undeclaredReferenceAt(text.utf8.data, text.utf8.size);
     std::string badReferencePlace;
     if (badReference != std::string::npos)
