@@ -3,8 +3,9 @@
 # warm machine does not wait for apt.
 set -euo pipefail
 
+# clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev
-          locales-all fonts-dejavu-core fonts-liberation)
+          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev)
 packages+=("$@")
 
 missing=()

@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// libFuzzer target: arbitrary bytes, stored as a LandXML file, go through every operation of the
+// tool with fixed answers: load, scan, edit and save in place and to a new file with both passes,
+// renaming, colouring and a plain load and save. A refusal is fine when it is a tidy::Error that
+// names the file. Anything else is a finding: a crash, a sanitizer report, a leak, another
+// exception, a source file that changed, a stray or half-written file, a saved file that does
+// not load again, or a plain load and save that changes the content.
+#include "cleaning/EditAndSave.h"
+#include "landxml/Document.h"
+#include "landxml/Error.h"
+#include "landxml/ScanDocument.h"
+#include "surfaces/AssignSurfaceColors.h"
+#include "surfaces/RenameSurfaces.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every save ends with fsync: a folder in memory keeps the fuzzer fast.
+const fs::path& workFolder() {
+    static const fs::path folder = [] {
+        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : fs::temp_directory_path();
+        std::string name = base + "/tidyfuzz-XXXXXX";
+        if (!mkdtemp(name.data())) {
+            std::perror("tidyfuzz: cannot create a work folder");
+            std::abort();
+        }
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(workFolder(), ec);
+        });
+        return fs::path(name);
+    }();
+    return folder;
+}
+
+std::string pathOf(const char* name) {
+    return (workFolder() / name).string();
+}
+
+[[noreturn]] void finding(const std::string& what) {
+    std::fprintf(stderr, "tidyfuzz finding: %s\n", what.c_str());
+    std::abort();
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!out)
+        finding("cannot write the input to " + path);
+}
+
+// A refusal must name a file the operation was given.
+void expectNamed(const tidy::Error& e, const std::string& file, const std::string& other = "") {
+    const std::string message = e.what();
+    if (message.rfind(file + ":", 0) != 0 && (other.empty() || message.rfind(other + ":", 0) != 0))
+        finding("an error that names no file: " + message);
+}
+
+// Runs `operation`, which reads `source` and may write `output`. A refusal must name one of
+// them and leave `output` unwritten. Returns whether it succeeded.
+template <typename Operation>
+bool refusedCleanly(const std::string& source, const std::string& output, Operation&& operation) {
+    try {
+        operation();
+        return true;
+    } catch (const tidy::Error& e) {
+        expectNamed(e, source, output);
+        if (output != source && fs::exists(output))
+            finding("a refused operation wrote " + output + ": " + e.what());
+        return false;
+    } catch (const std::exception& e) {
+        finding(std::string("an exception other than tidy::Error: ") + e.what());
+    }
+}
+
+// Every node in document order with its kind, name, value and attributes: the content that a
+// load and save must keep. A carriage return in a text is read as the line feed it becomes: the
+// save cannot keep one yet (the disabled case of tests/reliability/ContentRoundTripTest.cpp).
+std::string content(const pugi::xml_document& doc, bool* textHasCarriageReturn = nullptr) {
+    struct Walker : pugi::xml_tree_walker {
+        std::string out;
+        bool carriageReturn = false;
+        bool for_each(pugi::xml_node& n) override {
+            std::string value = n.value();
+            if (n.type() == pugi::node_pcdata || n.type() == pugi::node_element) {
+                for (char& c : value) {
+                    if (c == '\r') {
+                        c = '\n';
+                        carriageReturn = true;
+                    }
+                }
+            }
+            out += std::to_string(depth()) + " " + std::to_string(int(n.type())) + " <" + n.name() +
+                   "> [" + value + "]";
+            for (pugi::xml_attribute a : n.attributes())
+                out += std::string(" ") + a.name() + "=[" + a.value() + "]";
+            out += "\n";
+            return true;
+        }
+    } walker;
+    const_cast<pugi::xml_document&>(doc).traverse(walker);
+    if (textHasCarriageReturn)
+        *textHasCarriageReturn = walker.carriageReturn;
+    return walker.out;
+}
+
+// What the tool wrote, it must read again.
+void expectLoads(const std::string& saved, const char* by) {
+    try {
+        const tidy::Document again = tidy::Document::open(saved);
+        if (!again.loaded())
+            finding(std::string(by) + " reported success but wrote no file");
+    } catch (const tidy::Error& e) {
+        finding(std::string("the file written by ") + by + " does not load again: " + e.what());
+    }
+}
+
+const tidy::EditAndSaveView& quietView(const std::string& saveAsDestination) {
+    static std::string destination;
+    destination = saveAsDestination;
+    auto ignoreCount = [](std::int32_t) {};
+    static const tidy::EditAndSaveView view{[](const std::string&) {},
+                                            ignoreCount,
+                                            ignoreCount,
+                                            ignoreCount,
+                                            ignoreCount,
+                                            ignoreCount,
+                                            [] {},
+                                            [](const std::string&) {},
+                                            [] { return destination; }};
+    return view;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string source = pathOf("in.xml");
+    const std::string inPlace = pathOf("inplace.xml");
+    const std::string cleaned = pathOf("cleaned.xml");
+    const std::string renamed = pathOf("renamed.xml");
+    const std::string colored = pathOf("colored.xml");
+    const std::string plain = pathOf("plain.xml");
+    const std::string plainAgain = pathOf("plain2.xml");
+    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml", "renamed.xml",
+                                        "colored.xml", "plain.xml",   "plain2.xml"};
+    for (const auto& e : fs::directory_iterator(workFolder()))
+        fs::remove(e.path());
+    writeBytes(source, data, size);
+    writeBytes(inPlace, data, size);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+
+    // Load and scan, as the open-and-scan operation does.
+    bool loads = refusedCleanly(source, source, [&] {
+        const tidy::Document doc = tidy::Document::open(source);
+        auto none = [](std::int32_t) {};
+        tidy::ScanDocument(
+            doc, true, [](const std::string&) {}, none, [] {}, none);
+    });
+
+    // Edit and save, both passes: to a new file, then over the file itself.
+    const tidy::EditAndSaveOptions saveAs{true, true, true};
+    if (refusedCleanly(source, cleaned,
+                       [&] { tidy::EditAndSave(source, saveAs, quietView(cleaned)); }))
+        expectLoads(cleaned, "edit and save as");
+    const tidy::EditAndSaveOptions inPlaceOptions{true, true, false};
+    if (refusedCleanly(inPlace, inPlace,
+                       [&] { tidy::EditAndSave(inPlace, inPlaceOptions, quietView("")); }))
+        expectLoads(inPlace, "edit and save");
+    else if (readBytes(inPlace) != bytes)
+        finding("a refused edit and save changed the file");
+
+    // Renaming with answers that need escaping, an empty name, a cancel and a character that
+    // Latin-1 and ASCII files cannot hold.
+    int asked = 0;
+    auto askName = [&](const std::string&) {
+        switch (asked++ % 4) {
+        case 0:
+            return tidy::NameAnswer{true, "EG & <FG> \"new\" 'x' \xC3\xBC"};
+        case 1:
+            return tidy::NameAnswer{false, "ignored"};
+        case 2:
+            return tidy::NameAnswer{true, ""};
+        default:
+            return tidy::NameAnswer{true, "snow \xE2\x98\x83"};
+        }
+    };
+    if (refusedCleanly(source, renamed, [&] {
+            tidy::RenameSurfaces(source, renamed, askName, [](const std::string&) {});
+        }))
+        if (fs::exists(renamed))
+            expectLoads(renamed, "renaming");
+
+    // Colouring: the stored index, a cancel, the last palette entry.
+    int picked = 0;
+    auto pickColor = [&](const std::string&, std::int32_t preset) {
+        const int answer = picked++ % 3;
+        return answer == 0 ? preset : answer == 1 ? -1 : 255;
+    };
+    if (refusedCleanly(source, colored, [&] {
+            tidy::AssignSurfaceColors(source, colored, pickColor, [](const std::string&) {});
+        }))
+        if (fs::exists(colored))
+            expectLoads(colored, "colouring");
+
+    // A plain load and save keeps the content, and what it wrote loads to the same content.
+    if (loads) {
+        const tidy::Document doc = tidy::Document::open(source);
+        if (doc.loaded() && refusedCleanly(source, plain, [&] { doc.save(plain); })) {
+            try {
+                const tidy::Document again = tidy::Document::open(plain);
+                bool carriageReturn = false;
+                const std::string before = content(doc.xml(), &carriageReturn);
+                if (content(again.xml()) != before)
+                    finding("a load and save changed the content:\n" + before + "-- became --\n" +
+                            content(again.xml()));
+                again.save(plainAgain);
+                if (!carriageReturn && readBytes(plainAgain) != readBytes(plain))
+                    finding("a second load and save wrote different bytes");
+            } catch (const tidy::Error& e) {
+                finding(std::string("a plain save does not load again: ") + e.what());
+            }
+        }
+    }
+
+    if (readBytes(source) != bytes)
+        finding("the source file changed");
+    for (const auto& e : fs::directory_iterator(workFolder()))
+        if (!ours.count(e.path().filename().string()))
+            finding("a stray file: " + e.path().filename().string());
+    return 0;
+}
