@@ -2,7 +2,6 @@
 // Small LandXML documents for the surface editing tests, and comparison by content.
 #pragma once
 
-#include "TestSupport.h"
 #include "landxml/Document.h"
 
 #include <pugixml.hpp>

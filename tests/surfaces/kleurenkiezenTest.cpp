@@ -22,13 +22,9 @@ namespace {
 
 using tidytest::control;
 
-QColor rgb(int r, int g, int b) {
-    return QColor(r, g, b);
-}
-
 QColor paletteColor(int index) {
     const tidy::PaletteEntry e = tidy::Palette::entry(index);
-    return rgb(e.red, e.green, e.blue);
+    return QColor(e.red, e.green, e.blue);
 }
 
 QTableWidget* grid(Tkleuren& d) {
@@ -147,7 +143,7 @@ TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
         EXPECT_EQ(g->rowHeight(i), 40) << "row " << i;
     }
     EXPECT_EQ(g->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(preview(d), rgb(0, 0, 0));
+    EXPECT_EQ(preview(d), QColor(0, 0, 0));
 }
 
 TEST(kleurenkiezenTest, ClickingAGridCellChoosesRowTimesSixteenPlusColumn) {
@@ -157,7 +153,7 @@ TEST(kleurenkiezenTest, ClickingAGridCellChoosesRowTimesSixteenPlusColumn) {
     clickCell(d, 5, 2);
     EXPECT_EQ(d.SelectedColor, 37);
     EXPECT_EQ(label1(d), "37");
-    EXPECT_EQ(preview(d), rgb(104, 86, 69));
+    EXPECT_EQ(preview(d), QColor(104, 86, 69));
     EXPECT_EQ(d.focusWidget(), grid(d));
 
     clickCell(d, 0, 15);
@@ -227,16 +223,16 @@ TEST(kleurenkiezenTest, PreviewShowsTheChoiceOnlyForAPresetFromOneTo255) {
         QColor expected;
     };
     const Case cases[] = {
-        {0, rgb(0, 0, 0)},       {-1, rgb(0, 0, 0)},          {256, rgb(0, 0, 0)},
-        {200, rgb(191, 0, 255)}, {1, rgb(255, 0, 0)},         {255, rgb(255, 255, 255)},
-        {37, rgb(104, 86, 69)},  {-2147483647, rgb(0, 0, 0)},
+        {0, QColor(0, 0, 0)},       {-1, QColor(0, 0, 0)},          {256, QColor(0, 0, 0)},
+        {200, QColor(191, 0, 255)}, {1, QColor(255, 0, 0)},         {255, QColor(255, 255, 255)},
+        {37, QColor(104, 86, 69)},  {-2147483647, QColor(0, 0, 0)},
     };
     Tkleuren d;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.preset);
         // Leave the preview green, a colour no case expects, so one not repainted shows up.
         pickWhile(d, "S", 3, [&] { d.close(); });
-        ASSERT_EQ(preview(d), rgb(0, 255, 0));
+        ASSERT_EQ(preview(d), QColor(0, 255, 0));
         QColor shown;
         pickWhile(d, "S", c.preset, [&] {
             shown = preview(d);
@@ -253,20 +249,20 @@ TEST(kleurenkiezenTest, ActivationRepaintsThePreviewByThePreset) {
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     clickCell(d, 5, 2);
-    ASSERT_EQ(preview(d), rgb(104, 86, 69));
+    ASSERT_EQ(preview(d), QColor(104, 86, 69));
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&d, &activate);
-    EXPECT_EQ(preview(d), rgb(0, 0, 0)); // the stored index was 0: back to black
+    EXPECT_EQ(preview(d), QColor(0, 0, 0)); // the stored index was 0: back to black
     EXPECT_EQ(d.SelectedColor, 37);
 
     d.PresetColor = 200;
     QApplication::sendEvent(&d, &activate);
-    EXPECT_EQ(preview(d), rgb(104, 86, 69)); // a stored colour: the current choice
+    EXPECT_EQ(preview(d), QColor(104, 86, 69)); // a stored colour: the current choice
 
     // Whatever the fields hold, the palette is not read outside its range.
     d.SelectedColor = 256;
     QApplication::sendEvent(&d, &activate);
-    EXPECT_EQ(preview(d), rgb(0, 0, 0));
+    EXPECT_EQ(preview(d), QColor(0, 0, 0));
 }
 
 int countPixels(const QImage& image, const QRect& area, const std::function<bool(QColor)>& is) {
@@ -310,7 +306,7 @@ TEST(kleurenkiezenTest, EveryCellShowsItsIndexInWhiteOnItsOwnColour) {
 TEST(kleurenkiezenTest, CellTooNarrowForItsIndexClipsIt) {
     // Cell 250 (column 10, row 15) in a cell too narrow for "250", on an image that starts green.
     QImage image(120, 60, QImage::Format_RGB32);
-    const QColor untouched = rgb(10, 200, 10);
+    const QColor untouched = QColor(10, 200, 10);
     const QRect cell(10, 10, 14, 40);
     image.fill(untouched);
     {
@@ -320,9 +316,9 @@ TEST(kleurenkiezenTest, CellTooNarrowForItsIndexClipsIt) {
         painter.setFont(font);
         Tkleuren::StringGrid1DrawCell(painter, 10, 15, cell);
     }
-    EXPECT_GT(countPixels(image, cell, equalTo(rgb(255, 255, 255))), 0);
+    EXPECT_GT(countPixels(image, cell, equalTo(QColor(255, 255, 255))), 0);
     EXPECT_EQ(countPixels(image, cell, equalTo(untouched)), 0);
-    EXPECT_EQ(image.pixelColor(20, 45), rgb(51, 51, 51));
+    EXPECT_EQ(image.pixelColor(20, 45), QColor(51, 51, 51));
     EXPECT_EQ(countPixels(image, QRect(24, 0, 96, 60), equalTo(untouched)), 96 * 60);
     EXPECT_EQ(countPixels(image, QRect(0, 0, 10, 60), equalTo(untouched)), 10 * 60);
 }
