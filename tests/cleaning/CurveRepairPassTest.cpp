@@ -223,6 +223,7 @@ TEST(CurveRepairPassTest, CurveThatCannotBeReadEndsTheRunUnchanged) {
         std::string curve; // the second curve, the one that fails
         Strings mentions;
     };
+    // Which texts are numbers is PointTextTest's; here one case of each way a curve fails.
     std::vector<Case> cases;
     const char* const usual[] = {"1005 2000 0", "1004 2003 0", "1000 2005 0"};
     const struct {
@@ -230,9 +231,6 @@ TEST(CurveRepairPassTest, CurveThatCannotBeReadEndsTheRunUnchanged) {
         const char* text;
         const char* mention;
     } badPoints[] = {
-        {0, "inf 2000 0", "\"inf 2000 0\""},
-        {1, "nan 2003 0", "\"nan 2003 0\""},
-        {2, "0x10 2005 0", "\"0x10 2005 0\""},
         {0, "1005", "\"1005\""},
         {1, "1004,5 2003,5 0", "\"1004,5 2003,5 0\""},
         {2, "", "no coordinates"},
@@ -254,7 +252,7 @@ TEST(CurveRepairPassTest, CurveThatCannotBeReadEndsTheRunUnchanged) {
                      "<End>1 2 0</End></Curve>",
                      {"curve 2 (radius 5)", "Start", "pntRef"}});
     // The radius is read also where "rot" is there already.
-    for (const char* radius : {"abc", "inf", "", "5,0", "0x10", " 5"})
+    for (const char* radius : {"5,0", ""})
         for (const char* rot : {"", "rot=\"kept\""})
             cases.push_back({curveXml(std::string("radius=\"") + radius + "\" " + rot, usual[0],
                                       usual[1], usual[2]),

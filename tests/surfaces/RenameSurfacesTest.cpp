@@ -153,22 +153,6 @@ TEST(RenameSurfacesTest, MissingFileDoesNothing) {
     EXPECT_EQ(dir.listing(), "");
 }
 
-TEST(RenameSurfacesTest, UnreadableDocumentEndsTheRunAndLeavesTheFile) {
-    const std::string contents[] = {
-        "<?xml version=\"1.0\"?>\n<LandXML><Surfaces><Surface name=\"A\"></Surfaces>",
-        "<?xml version=\"1.0\"?>\n<!-- no root element -->\n",
-    };
-    for (const std::string& content : contents) {
-        SCOPED_TRACE(content);
-        tidytest::TempDir dir;
-        const std::string path = dir.write("bad.xml", content);
-        FakeWindow w;
-        EXPECT_THROW(w.run(path), tidy::Error);
-        EXPECT_TRUE(w.asked.empty());
-        EXPECT_EQ(tidytest::readFile(path), content);
-    }
-}
-
 TEST(RenameSurfacesTest, NameIsStoredInTheFilesOwnEncodingOrRefused) {
     // ISO-8859-1 bytes of a file whose one surface is called "Müll".
     const std::string latin1 =
