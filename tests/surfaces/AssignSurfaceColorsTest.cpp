@@ -96,20 +96,6 @@ TEST(AssignSurfaceColorsTest, ColourRecordsAreCreatedOrUpdatedAndListed) {
          {{"EG", 0}, {"EG", 12}},
          {" EG color 12 ", " EG color 200 "},
          surface("EG", record("200"))},
-        {"Quillmarch",
-         surface("S", feature("Quillmarch", layer + colorProperty("-4"))),
-         1,
-         {9},
-         {{"S", -4}},
-         {" S color 9 "},
-         surface("S", feature("Quillmarch", layer + colorProperty("9")))},
-        {"Orvane attributes",
-         surface("S", feature("Orvane attributes", layer + colorProperty("-4"))),
-         1,
-         {9},
-         {{"S", -4}},
-         {" S color 9 "},
-         surface("S", feature("Orvane attributes", layer + colorProperty("9")))},
         {"recognised code without M_Color: one with 0, unasked",
          surface("S", feature("Orvane attributes",
                               layer + "<Property value=\"3\"/><Property label=\"m_color\" "
@@ -179,6 +165,15 @@ TEST(AssignSurfaceColorsTest, ColourRecordsAreCreatedOrUpdatedAndListed) {
          surface(longName, record("0"))},
         {"Surfaces without a Surface", "<Feature code='x'/>", 1, {}, {}, {}, ""},
     };
+    // Both recognised codes are updated alike, a stored index outside the palette offered as is.
+    for (const char* code : {"Quillmarch", "Orvane attributes"})
+        cases.push_back({code,
+                         surface("S", feature(code, layer + colorProperty("-4"))),
+                         1,
+                         {9},
+                         {{"S", -4}},
+                         {" S color 9 "},
+                         surface("S", feature(code, layer + colorProperty("9")))});
     // Only the first Feature counts, and only with a code that matches exactly (case and blanks
     // count): a recognised code on a later Feature is not looked at.
     for (const char* code :
