@@ -55,3 +55,40 @@ INSTANTIATE_TEST_SUITE_P(DISABLED_Lost, ContentRoundTripTest,
                              "text_carriage_return",
                              "<LandXML><Note>a&#13;b&#xD;&#xA;c</Note></LandXML>", "Note"}),
                          [](const auto& param) { return std::string(param.param.label); });
+
+namespace {
+
+struct LateDeclaration {
+    const char* label;
+    std::string bytes;
+    tidy::Encoding encoding;
+};
+
+class LeadingWhitespaceTest : public ::testing::TestWithParam<LateDeclaration> {};
+
+} // namespace
+
+// The parser takes a declaration after leading whitespace, and the save writes it first: its
+// encoding is the file's encoding, or a save would write bytes the declaration contradicts.
+TEST_P(LeadingWhitespaceTest, TheDeclarationStillNamesTheEncoding) {
+    const LateDeclaration& c = GetParam();
+    TempDir dir;
+    const Document doc = Document::open(dir.write("in.xml", c.bytes));
+    EXPECT_EQ(doc.encoding(), c.encoding);
+    doc.save(dir.file("out.xml"));
+    EXPECT_EQ(Document::open(dir.file("out.xml")).encoding(), c.encoding);
+    EXPECT_EQ(tidytest::readFile(dir.file("out.xml")).find('\xFC') != std::string::npos,
+              c.encoding == tidy::Encoding::Latin1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, LeadingWhitespaceTest,
+    ::testing::Values(
+        LateDeclaration{"latin1_after_a_line_feed",
+                        "\n<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                        "<LandXML><Surfaces><Surface name=\"Gr\xFCn\"/></Surfaces></LandXML>",
+                        tidy::Encoding::Latin1},
+        LateDeclaration{"ascii_after_blanks_and_tabs",
+                        " \t\r\n<?xml version=\"1.0\" encoding=\"US-ASCII\"?><LandXML/>",
+                        tidy::Encoding::Ascii}),
+    [](const auto& param) { return std::string(param.param.label); });
