@@ -92,6 +92,8 @@ std::string lower(std::string_view s) {
 
 // The value of encoding="..." in an XML declaration at the start of 8-bit text, or "".
 std::string declaredEncoding(std::string_view text) {
+    // The parser takes a declaration after leading whitespace too, and the save writes it first.
+    text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
     if (text.substr(0, 5) != "<?xml")
         return {};
     auto end = text.find("?>");
