@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
@@ -311,6 +312,25 @@ TEST_F(TForm2Test, ClickOnTheFileBoxClicksButton4) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return button4.count() == 1; }));
     EXPECT_EQ(openDialogs, 1) << "the click runs open and scan";
     EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(TForm2Test, SaveDialogAsksBeforeReplacingAFileAndClosedGivesNoPath) {
+    TForm2 window{store_}; // with the real dialogs behind its hooks
+    window.setUpdaterProgram(QStringLiteral("tidylander-test-no-such-updater"));
+    std::optional<bool> asksBeforeReplacing;
+    QString folder;
+    QTimer::singleShot(0, &window, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr) << "no file dialog";
+        asksBeforeReplacing = dialog->acceptMode() == QFileDialog::AcceptSave &&
+                              !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        folder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    const QString start = QString::fromStdString(settings_.dir().path().string());
+    EXPECT_EQ(window.hooks().chooseSaveFile(start), QString());
+    EXPECT_EQ(asksBeforeReplacing, true);
+    EXPECT_EQ(folder, start);
 }
 
 // --- error boundary ----------------------------------------------------------------------------
