@@ -7,8 +7,17 @@ i="1"), and plan features with curves with and without "rot" whose Center is a p
     bench/generate_landxml.py --megabytes 100 --outside 0.3 out.xml
 """
 import argparse
+import io
 import math
 import random
+
+
+HEADER = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+          '<LandXML xmlns="http://www.landxml.org/schema/LandXML-1.2" version="1.2">\n'
+          '\t<Units><Metric linearUnit="meter" areaUnit="squareMeter" volumeUnit="cubicMeter"/></Units>\n'
+          '\t<Surfaces>\n')
+SURFACES_END = '\t</Surfaces>\n'
+FOOTER = '</LandXML>\n'
 
 
 def surface(out, name, side, outside, rnd, z0):
@@ -56,6 +65,39 @@ def curves(out, count, rnd):
     out.write('\t</PlanFeatures>\n')
 
 
+def digit_total(n):
+    """Decimal digits needed to write every integer from 1 to n."""
+    total, width, low = 0, 1, 1
+    while low <= n:
+        high = min(n, low * 10 - 1)
+        total += (high - low + 1) * width
+        width, low = width + 1, low * 10
+    return total
+
+
+def surface_bytes(index, side, outside):
+    """The expected size of one surface() on a side x side grid: exact but for the share of
+    faces that carry i="1" and the few neighbour references that are 0 at the grid's edge."""
+    points = side * side
+    cells = side - 1
+    faces = 2 * cells * cells
+    name = f'surface {index + 1}'
+    head = len(f'\t\t<Surface name="{name}">\n\t\t\t<Definition surfType="TIN">\n\t\t\t\t<Pnts>\n')
+    middle = len('\t\t\t\t</Pnts>\n\t\t\t\t<Faces>\n')
+    tail = len('\t\t\t\t</Faces>\n\t\t\t</Definition>\n\t\t</Surface>\n')
+    z = len(f'{100 + index + 1.5:.3f}')
+    # Five tabs, <P id="">, three coordinates with blanks, </P> and the newline.
+    point_fixed = 5 + 9 + len('6700000.000') + 1 + len('420000.000') + 1 + z + 5
+    point_total = points * point_fixed + digit_total(points)
+    # Five tabs, <F n="">, four blanks, </F> and the newline; i="1" on a share of the faces.
+    face_fixed = 5 + 8 + 4 + 5 + 7 * outside
+    # Each face names three corner points and three neighbours, all spread over their ranges.
+    corner_digits = 3 * digit_total(points) / points
+    neighbour_digits = 3 * digit_total(faces) / faces if faces else 0
+    face_total = faces * (face_fixed + corner_digits + neighbour_digits)
+    return head + point_total + middle + face_total + tail
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--megabytes', type=float, default=10)
@@ -65,20 +107,30 @@ def main():
     ap.add_argument('--seed', type=int, default=1)
     ap.add_argument('output')
     args = ap.parse_args()
+    # The plan features take what their count asks for; the surfaces fill the rest of the size.
+    sample = io.StringIO()
+    curves(sample, args.curves, random.Random(args.seed))
+    target = args.megabytes * 1e6 - len(HEADER) - len(SURFACES_END) - len(sample.getvalue()) - len(FOOTER)
+
+    def total(side):
+        return sum(surface_bytes(s, side, args.outside) for s in range(args.surfaces))
+
+    # The grid side whose size comes closest to the target.
+    low, high = 3, 4
+    while total(high) < target:
+        low, high = high, high * 2
+    while high - low > 1:
+        mid = (low + high) // 2
+        low, high = (mid, high) if total(mid) <= target else (low, mid)
+    side = low if abs(total(low) - target) <= abs(total(high) - target) else high
     rnd = random.Random(args.seed)
-    # About 130 bytes per grid point (one point, two faces).
-    points = args.megabytes * 1e6 / 130 / args.surfaces
-    side = max(3, int(math.sqrt(points)))
     with open(args.output, 'w', encoding='utf-8', newline='\n') as out:
-        out.write('<?xml version="1.0" encoding="UTF-8"?>\n'
-                  '<LandXML xmlns="http://www.landxml.org/schema/LandXML-1.2" version="1.2">\n'
-                  '\t<Units><Metric linearUnit="meter" areaUnit="squareMeter" volumeUnit="cubicMeter"/></Units>\n'
-                  '\t<Surfaces>\n')
+        out.write(HEADER)
         for s in range(args.surfaces):
             surface(out, f'surface {s + 1}', side, args.outside, rnd, 100 + s)
-        out.write('\t</Surfaces>\n')
+        out.write(SURFACES_END)
         curves(out, args.curves, rnd)
-        out.write('</LandXML>\n')
+        out.write(FOOTER)
 
 
 if __name__ == '__main__':
