@@ -27,7 +27,10 @@ pugi::xml_node findNode(pugi::xml_node parent, std::string_view name) {
 }
 
 std::int32_t childCount(pugi::xml_node parent) {
-    std::int32_t n = 0;
+    // The document keeps the text that opens an element in the element itself
+    // (parse_embed_pcdata); it is still the element's first child. Only such text gives an
+    // element a value.
+    std::int32_t n = parent.type() == pugi::node_element && *parent.value() ? 1 : 0;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling())
         ++n;
     return n;
@@ -95,7 +98,12 @@ void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text
     if (!doc.canEncode(text))
         throw Error(doc.where(node) + ": element \"" + std::string(localName(node)) + "\": \"" +
                     std::string(text) + "\" cannot be stored in this file's encoding");
+    const bool embedded = node.type() == pugi::node_element && *node.value();
     node.text().set(std::string(text).c_str());
+    // Emptying text kept in the element itself takes the value away; an empty text child keeps
+    // the element's children and its saved form ("<a></a>") what they were.
+    if (embedded && text.empty())
+        node.prepend_child(pugi::node_pcdata);
 }
 
 pugi::xml_node addChild(pugi::xml_node parent, std::string_view name) {

@@ -262,6 +262,40 @@ INSTANTIATE_TEST_SUITE_P(
                  "declares entities"}),
     [](const auto& param) { return std::string(param.param.label); });
 
+struct SavedForm {
+    const char* label;
+    const char* loaded;
+    const char* saved;
+};
+
+class DocumentSavedFormTest : public ::testing::TestWithParam<SavedForm> {};
+
+// The text that opens an element is kept in the element itself; a save writes it exactly where
+// a text node of its own would have been written.
+TEST_P(DocumentSavedFormTest, IsThatOfTextNodes) {
+    TempDir dir;
+    Document doc = Document::open(dir.write("a.xml", GetParam().loaded));
+    doc.save(dir.file("b.xml"));
+    EXPECT_EQ(readFile(dir.file("b.xml")), GetParam().saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MixedContent, DocumentSavedFormTest,
+    ::testing::Values(
+        SavedForm{"text_element_text", "<a>text<b/>more</a>", "<a>text<b />more</a>\n"},
+        SavedForm{"text_then_elements", "<a>text<b/><c/></a>", "<a>text<b />\n\t<c />\n</a>\n"},
+        SavedForm{"element_then_text", "<a><b/>text</a>", "<a>\n\t<b />text</a>\n"},
+        SavedForm{"comment_cdata", "<a>  lead <!--c-->tail<![CDATA[x]]></a>",
+                  "<a>  lead <!--c-->tail<![CDATA[x]]></a>\n"},
+        SavedForm{"cdata_first", "<a><![CDATA[c]]>text</a>", "<a><![CDATA[c]]>text</a>\n"},
+        SavedForm{"pi_first", "<a><?pi v?>text<b>inner</b></a>",
+                  "<a>\n\t<?pi v?>text<b>inner</b>\n</a>\n"},
+        SavedForm{"empty_and_blank", "<r><e></e><f/><g> </g><h>t</h></r>",
+                  "<r>\n\t<e />\n\t<f />\n\t<g />\n\t<h>t</h>\n</r>\n"},
+        SavedForm{"nested_and_escaped", "<r><p>x<q>y<s>z</s>w</q>v</p><t>1 &lt; 2</t></r>",
+                  "<r>\n\t<p>x<q>y<s>z</s>w</q>v</p>\n\t<t>1 &lt; 2</t>\n</r>\n"}),
+    [](const auto& param) { return std::string(param.param.label); });
+
 TEST(DocumentTest, UnreadableFileIsAnErrorNamingIt) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every file";

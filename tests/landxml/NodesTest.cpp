@@ -115,6 +115,35 @@ TEST(NodesTest, TextOfAnElement) {
     EXPECT_EQ(tidy::childCount(center), 1);
 }
 
+// The document keeps the text that opens an element in the element itself; it must still read,
+// count, change and save as the text child it is.
+TEST(NodesTest, TextThatOpensAnElementIsItsFirstChild) {
+    TempDir dir;
+    Document doc = load(dir, "<r><a>lead<b/>tail</a><c>1 2</c><d><!--x-->t</d><e><f/></e></r>");
+    pugi::xml_node a = tidy::findNode(doc.root(), "a");
+    pugi::xml_node c = tidy::findNode(doc.root(), "c");
+    pugi::xml_node e = tidy::findNode(doc.root(), "e");
+    EXPECT_EQ(tidy::childCount(a), 3);
+    EXPECT_EQ(tidy::childCount(c), 1);
+    EXPECT_EQ(tidy::childCount(tidy::findNode(doc.root(), "d")), 2);
+    EXPECT_EQ(tidy::childCount(e), 1);
+    EXPECT_EQ(tidy::nodeText(a), "lead");
+    EXPECT_EQ(tidy::nodeText(tidy::findNode(doc.root(), "d")), "t");
+
+    tidy::setNodeText(doc, a, "new");
+    // Emptied, the text stays a child, as a text node would.
+    tidy::setNodeText(doc, c, "");
+    EXPECT_EQ(tidy::nodeText(c), "");
+    EXPECT_EQ(tidy::childCount(c), 1);
+    // An element with no text gets it after its children.
+    tidy::setNodeText(doc, e, "late");
+    EXPECT_EQ(tidy::childCount(e), 2);
+    doc.save(dir.file("out.xml"));
+    EXPECT_EQ(tidytest::readFile(dir.file("out.xml")),
+              "<r>\n\t<a>new<b />tail</a>\n\t<c></c>\n\t<d>\n\t\t<!--x-->t</d>\n"
+              "\t<e>\n\t\t<f />late</e>\n</r>\n");
+}
+
 TEST(NodesTest, ListLinesAreCutAt255Utf16Units) {
     std::string exact(255, 'a');
     EXPECT_EQ(tidy::cutListLine(exact), exact);

@@ -123,3 +123,14 @@ TEST(ScanDocumentTest, SampleFile) {
     EXPECT_EQ(c.surfaceCount, 4); // three surfaces and a comment
     EXPECT_EQ(c.triangleCount, 18 + 8 + 8);
 }
+
+// Text before the first surface or face is a child like any other, as the counts have always
+// shown it.
+TEST(ScanDocumentTest, TextAmongSurfacesAndFacesCounts) {
+    Shown shown = scan(landxml("<Surfaces>note<Surface name=\"a\"><Definition><Faces>x<F/><F/>"
+                               "</Faces></Definition></Surface></Surfaces>"),
+                       true);
+    EXPECT_EQ(shown.counts.surfaceCount, 2);
+    EXPECT_EQ(shown.counts.triangleCount, 3);
+    EXPECT_EQ(shown.lines, std::vector<std::string>{"a"});
+}
