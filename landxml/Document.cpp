@@ -267,40 +267,61 @@ std::string place(const std::string& path, const char* text, size_t size, size_t
     return path + ": line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-bool isReference(std::string_view s) {
+enum class Reference { Fine, UndeclaredEntity, IllegalCharacter };
+
+bool isXmlCharacter(uint32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// What the '&' at the start of `s` begins.
+Reference classifyReference(std::string_view s) {
     for (std::string_view known : {"&lt;", "&gt;", "&amp;", "&apos;", "&quot;"})
         if (s.substr(0, known.size()) == known)
-            return true;
+            return Reference::Fine;
     if (s.substr(0, 2) != "&#")
-        return false;
+        return Reference::UndeclaredEntity;
     size_t i = 2;
     bool hex = i < s.size() && s[i] == 'x';
     i += hex;
     size_t digits = 0;
+    uint32_t value = 0;
     while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
                             (hex && std::isxdigit(static_cast<unsigned char>(s[i]))))) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const uint32_t digit = std::isdigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+        // Past the last character of Unicode the exact value no longer matters.
+        value = std::min<uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
         ++i;
         ++digits;
     }
-    return digits > 0 && i < s.size() && s[i] == ';';
+    if (digits == 0 || i >= s.size() || s[i] != ';')
+        return Reference::UndeclaredEntity;
+    return isXmlCharacter(value) ? Reference::Fine : Reference::IllegalCharacter;
 }
 
-// Offset of the first '&' in markup or text that is not a character reference or one of the five
-// predefined entities, or npos. The parser would keep such a reference as literal text and the
-// save would then escape it into something else. Comments, CDATA, processing instructions and the
-// DOCTYPE may hold a bare '&'.
-size_t undeclaredReferenceAt(const char* data, size_t size) {
+struct BadReference {
+    size_t at = std::string::npos;
+    Reference kind = Reference::Fine;
+};
+
+// The first '&' in markup or text that is neither a reference to a character XML allows nor one
+// of the five predefined entities. The parser would keep an undeclared entity as literal text
+// and the save would then escape it into something else; a reference to a character XML does
+// not allow ("&#0;", "&#xFFFE;") would be written back as that character, or cut the text short
+// at a zero. Comments, CDATA, processing instructions and the DOCTYPE may hold a bare '&'.
+BadReference firstBadReference(const char* data, size_t size) {
     std::string_view text(data, size);
     // Fast path: most files have no '&' at all, or only well-formed references.
     bool suspicious = false;
     for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
-        if (!isReference(text.substr(at, 16))) {
+        if (classifyReference(text.substr(at, 16)) != Reference::Fine) {
             suspicious = true;
             break;
         }
     }
     if (!suspicious)
-        return std::string::npos;
+        return {};
     size_t i = 0;
     auto skipTo = [&](std::string_view end) {
         size_t e = text.find(end, i);
@@ -326,12 +347,13 @@ size_t undeclaredReferenceAt(const char* data, size_t size) {
                 skipTo(bracket < close ? "]>" : ">");
                 continue;
             }
-        } else if (text[i] == '&' && !isReference(text.substr(i, 16))) {
-            return i;
+        } else if (text[i] == '&') {
+            if (Reference kind = classifyReference(text.substr(i, 16)); kind != Reference::Fine)
+                return {i, kind};
         }
         ++i;
     }
-    return std::string::npos;
+    return {};
 }
 
 // Deeper than any LandXML file goes. The save indents every line by its depth, so deep nesting
@@ -472,10 +494,10 @@ Document Document::open(const std::string& path) {
                     ": not well-formed XML: the control character " + code +
                     ", which XML does not allow");
     }
-    size_t badReference = undeclaredReferenceAt(text.utf8.data, text.utf8.size);
+    const BadReference badReference = firstBadReference(text.utf8.data, text.utf8.size);
     std::string badReferencePlace;
-    if (badReference != std::string::npos)
-        badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference);
+    if (badReference.at != std::string::npos)
+        badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference.at);
     size_t size = text.utf8.size;
     char* data = text.utf8.release();
     pugi::xml_parse_result r =
@@ -501,7 +523,11 @@ Document Document::open(const std::string& path) {
         throw Error(d.where(deep) + ": elements nested more than " + std::to_string(kMaxDepth) +
                     " levels deep; tidylander refuses such a file, as its save would indent "
                     "every line by its depth");
-    if (!badReferencePlace.empty())
+    if (badReference.kind == Reference::IllegalCharacter)
+        throw Error(badReferencePlace +
+                    ": not well-formed XML: a character reference to a character that XML does "
+                    "not allow");
+    if (badReference.kind == Reference::UndeclaredEntity)
         throw Error(badReferencePlace +
                     ": a reference to an undeclared entity; tidylander neither "
                     "expands nor fetches entities and could not write it back faithfully");

@@ -257,10 +257,29 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 2, column 9: a reference to an undeclared entity"},
         BadInput{"bare_ampersand", "<!-- fine & dandy --><a><![CDATA[ & ]]>a & b</a>",
                  "line 1, column 42: a reference"},
+        BadInput{"reference_to_nul", "<a>\n<b>x&#0;y</b></a>",
+                 "line 2, column 5: not well-formed XML: a character reference"},
+        BadInput{"hex_reference_to_nul", "<a b=\"p&#x0;q\"/>", "a character reference"},
+        BadInput{"reference_to_control", "<a>&#1;</a>", "a character reference"},
+        BadInput{"reference_to_surrogate", "<a>&#xD800;</a>", "a character reference"},
+        BadInput{"reference_to_nonchar", "<a>&#xFFFE;</a>", "a character reference"},
+        BadInput{"reference_past_unicode", "<a>&#1114112;</a>", "a character reference"},
+        BadInput{"reference_overflowing", "<a>&#99999999999;</a>", "a character reference"},
         BadInput{"external_entity",
                  "<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>",
                  "declares entities"}),
     [](const auto& param) { return std::string(param.param.label); });
+
+TEST(DocumentTest, ReferencesToAllowedCharactersLoadAndRoundTrip) {
+    TempDir dir;
+    // A reference to a character XML does not allow is only text where no reference is read.
+    std::string path = dir.write("a.xml", "<a t=\"&#9;&#xA;&#13;\"><!-- &#0; --><![CDATA[&#0;]]>"
+                                          "&#x20;&#xD7FF;&#xE000;&#xFFFD;&#x10000;&#x10FFFF;</a>");
+    Document doc = Document::open(path);
+    doc.save(dir.file("b.xml"));
+    EXPECT_EQ(dump(Document::open(dir.file("b.xml")).xml()), dump(doc.xml()));
+    EXPECT_EQ(tidy::attributeText(doc.root(), "t"), "\t\n\r");
+}
 
 struct SavedForm {
     const char* label;
