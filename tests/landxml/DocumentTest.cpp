@@ -281,6 +281,35 @@ TEST(DocumentTest, ReferencesToAllowedCharactersLoadAndRoundTrip) {
     EXPECT_EQ(tidy::attributeText(doc.root(), "t"), "\t\n\r");
 }
 
+// The scan for control characters takes the text in blocks: the first one is found wherever it
+// stands, in a block or in the tail after the last whole one.
+TEST(DocumentTest, ControlCharacterIsFoundWhereverItStands) {
+    TempDir dir;
+    for (auto [length, at] : std::initializer_list<std::pair<size_t, size_t>>{{257, 3},
+                                                                              {257, 15},
+                                                                              {257, 16},
+                                                                              {257, 63},
+                                                                              {257, 64},
+                                                                              {257, 127},
+                                                                              {257, 252},
+                                                                              {70, 66}}) {
+        std::string text = "<a>" + std::string(length - 7, '\t') + "</a>";
+        text[at] = '\x01';
+        if (at + 1 < length - 4)
+            text[at + 1] = '\x02';
+        const std::string path = dir.write("c.xml", text);
+        try {
+            Document::open(path);
+            ADD_FAILURE() << "no error for a control character at " << at;
+        } catch (const tidy::Error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      path + ": line 1, column " + std::to_string(at + 1) +
+                          ": not well-formed XML: the control character U+0001, which XML does "
+                          "not allow");
+        }
+    }
+}
+
 struct SavedForm {
     const char* label;
     const char* loaded;
