@@ -79,6 +79,8 @@ measure() {
         exit 1
     fi
     end=$(now)
+    # What a tool left for the kernel to write back is not charged to the next one.
+    sync
     echo "$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') $(tail -1 "$work/peak")" \
         >>"$results/$name-$size"
 }
@@ -87,7 +89,8 @@ delete_outside_faces() { exec xmlstarlet ed -N "l=$namespace" -d '//l:F[@i="1"]'
 export -f delete_outside_faces
 export namespace
 
-for round in $(seq "$runs"); do
+# Round 0 warms up: the page cache, the kernel's free huge pages, the binaries; it is not counted.
+for round in $(seq 0 "$runs"); do
     for size in $sizes; do
         file=$(input "$size")
         echo "== round $round, $size MB ==" >&2
@@ -100,12 +103,16 @@ for round in $(seq "$runs"); do
     done
     echo "== round $round, window on $window_size MB ==" >&2
     cp "$(input $window_size)" "$work/window.xml" # Button1Click saves over its file
+    sync
     measure window-process "$window_size" "$window" "$work/window.xml"
     awk '$1 == "edit_and_save_ms" { printf "%.3f\n", $2 / 1000 }' "$work/stdout" \
         >>"$results/window-$window_size"
     awk '$1 == "label4_paints" || $1 == "progress_paints" { s += $2 } END { print s }' \
         "$work/stdout" >>"$results/window-paints-$window_size"
     rm -f "$work/window.xml"
+    if [ "$round" = 0 ]; then
+        rm -f "$results"/*
+    fi
 done
 
 # median FILE COLUMN
@@ -130,7 +137,9 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
         "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), Linux $(uname -r)," \
         "transparent huge pages: $(sed 's/.*\[\(.*\)\].*/\1/' /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo unknown)"
-    echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $(git -C "$repo" rev-parse --short HEAD)$(git -C "$repo" diff --quiet HEAD -- . 2>/dev/null || echo ' (with local changes)');" \
+    commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "unknown")
+    git -C "$repo" diff --quiet HEAD -- . 2>/dev/null || commit="$commit with local changes"
+    echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $commit;" \
         "median of $runs rounds; wall seconds / peak MiB"
     echo
     echo "| file | naive floor | scan | clean | xmlstarlet | scan / naive | clean / naive | xmlstarlet / clean | clean peak / file |"
