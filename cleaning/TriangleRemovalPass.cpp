@@ -32,6 +32,14 @@ void listSurfaces(pugi::xml_node surfaces, bool trmSuffix,
     }
 }
 
+// localName(node) == "F", without the search for a prefix in the common case of a bare "F".
+bool isFace(pugi::xml_node node) {
+    const char* name = node.name();
+    if (name[0] == 'F' && name[1] == '\0')
+        return node.type() == pugi::node_element;
+    return localName(node) == "F";
+}
+
 std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
     if (!token.empty() && token.front() == '+')
         token.remove_prefix(1);
@@ -46,13 +54,14 @@ std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t 
 // "n" holds the 1-based positions of a face's three neighbours among the F elements of its Faces
 // element, 0 for none. newPosition maps each old position to the new one, 0 for a removed face;
 // its entry 0 is 0. An "n" that is not three such positions is left as it was.
-void renumberNeighbours(const Document& document, pugi::xml_node faces,
-                        const std::vector<std::int32_t>& newPosition) {
+void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& newPosition) {
     const auto highest = static_cast<std::int32_t>(newPosition.size() - 1);
     for (pugi::xml_node face = faces.first_child(); face; face = face.next_sibling()) {
-        if (localName(face) != "F")
+        if (!isFace(face))
             continue;
-        std::string_view rest = attributeText(face, "n");
+        // Looked up once and written in place: this runs for every face of a model.
+        pugi::xml_attribute neighbours = face.attribute("n");
+        std::string_view rest = neighbours.value();
         const std::string_view original = rest;
         std::array<std::int32_t, 3> references{};
         bool wellFormed = true;
@@ -75,9 +84,23 @@ void renumberNeighbours(const Document& document, pugi::xml_node faces,
             at = std::to_chars(at, end, references[slot]).ptr;
         }
         const std::string_view renumbered(buffer, static_cast<std::size_t>(at - buffer));
+        // Digits and blanks: every encoding holds them, so the document layer's check for what
+        // the file can store is not needed.
         if (renumbered != original)
-            setAttribute(document, face, "n", renumbered);
+            neighbours.set_value(renumbered.data(), renumbered.size());
     }
+}
+
+// Whether a face lies outside the boundary: its "i" read as an integer is 1. Nearly every face
+// carries "1", "0" or nothing; any other text takes the full reading, with its errors.
+bool isOutside(const Document& document, pugi::xml_node face) {
+    const pugi::xml_attribute i = face.attribute("i");
+    if (!i)
+        return false;
+    const char* text = i.value();
+    if ((text[0] == '0' || text[0] == '1') && text[1] == '\0')
+        return text[0] == '1';
+    return attributeInt(document, face, "i") == 1;
 }
 
 // Walks one Faces element and removes its outside faces; returns the running total.
@@ -93,8 +116,8 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
     std::int32_t keptFaces = 0;
     bool removedFace = false;
     for (std::int32_t k = 0; k < faceCount && node; ++k) {
-        const bool outside = hasAttribute(node, "i") && attributeInt(document, node, "i") == 1;
-        const bool isFace = localName(node) == "F";
+        const bool outside = isOutside(document, node);
+        const bool face = isFace(node);
         // The successor is taken before the node goes, so the walk goes on from one that stays.
         const pugi::xml_node next = node.next_sibling();
         setProgress(k);
@@ -103,7 +126,7 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
             ++removed;
             showRemovedCount(removed);
         }
-        if (isFace) {
+        if (face) {
             newPosition.push_back(outside ? 0 : ++keptFaces);
             removedFace = removedFace || outside;
         }
@@ -112,7 +135,7 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
     // Without this every neighbour reference past the first removed face would point at the
     // wrong triangle.
     if (removedFace)
-        renumberNeighbours(document, faces, newPosition);
+        renumberNeighbours(faces, newPosition);
     return removed;
 }
 

@@ -2,6 +2,7 @@
 #include "cleaning/TriangleRemovalPass.h"
 
 #include "TestSupport.h"
+#include "landxml/Error.h"
 #include "landxml/Nodes.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,31 @@ TEST(TriangleRemovalPassTest, RemovesOutsideFacesAndReportsAsItGoes) {
         EXPECT_EQ(r.removedCounts, c.removedCounts);
         EXPECT_EQ(r.progress, c.progress);
         EXPECT_EQ(facesLeft(document), c.left);
+    }
+}
+
+// "i" is read as an integer, whatever shortcut the pass takes for "0" and "1": any text that
+// reads as 1 marks the face, any other integer keeps it, a text that is no integer ends the pass.
+TEST(TriangleRemovalPassTest, OutsideMeansIReadsAsOne) {
+    struct Case {
+        const char* i;
+        const char* left; // nullptr: the pass fails
+    };
+    for (const Case& c : {Case{"1", "b"}, Case{"+1", "b"}, Case{"01", "b"}, Case{"0", "a,b"},
+                          Case{"-1", "a,b"}, Case{"10", "a,b"}, Case{"", nullptr},
+                          Case{"1 ", nullptr}, Case{"1x", nullptr}, Case{"x", nullptr}}) {
+        SCOPED_TRACE(std::string("i=\"") + c.i + "\"");
+        TempDir dir;
+        tidy::Document document = tidy::Document::open(dir.write(
+            "a.xml",
+            surfacesXml(surfaceXml("EG", std::string("<F i=\"") + c.i + "\">a</F><F>b</F>"))));
+        Recorder r;
+        if (!c.left) {
+            EXPECT_THROW(r.run(document), tidy::Error);
+            continue;
+        }
+        r.run(document);
+        EXPECT_EQ(facesLeft(document), Strings{c.left});
     }
 }
 
