@@ -31,6 +31,8 @@ const std::vector<BadFile>& catalogue() {
         {"truncated.xml", all, "line 14, column 21", "not well-formed XML"},
         {"control_character.xml", all, "line 4, column 19",
          "not well-formed XML: the control character U+0006, which XML does not allow"},
+        {"comment_with_double_hyphen.xml", all, "line 4, column 3",
+         "not well-formed XML: a comment holds \"--\" or ends in \"-\""},
         // Encodings. A declaration fault has no line of its own: the message quotes the
         // declaration, which always stands at the start.
         {"utf8_declared_latin1_bytes.xml", all, "line 4, column 20",

@@ -4,6 +4,7 @@
 #include "landxml/Document.h"
 
 #include "TestSupport.h"
+#include "landxml/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -92,3 +93,47 @@ INSTANTIATE_TEST_SUITE_P(
                         " \t\r\n<?xml version=\"1.0\" encoding=\"US-ASCII\"?><LandXML/>",
                         tidy::Encoding::Ascii}),
     [](const auto& param) { return std::string(param.param.label); });
+
+namespace {
+
+struct CommentCase {
+    const char* label;
+    const char* comment;
+    bool wellFormed;
+};
+
+class CommentTest : public ::testing::TestWithParam<CommentCase> {};
+
+} // namespace
+
+// XML allows no "--" inside a comment and no "-" at its end. The parser takes them, but the save
+// would have to change the comment to write a well-formed file: such a comment is refused.
+TEST_P(CommentTest, KeptWhenXmlAllowsItRefusedOtherwise) {
+    const CommentCase& c = GetParam();
+    TempDir dir;
+    const std::string path =
+        dir.write("in.xml", std::string("<LandXML>\n") + c.comment + "</LandXML>");
+    if (!c.wellFormed) {
+        try {
+            Document::open(path);
+            FAIL() << "loaded " << c.comment;
+        } catch (const tidy::Error& e) {
+            EXPECT_EQ(
+                std::string(e.what()).rfind(path + ": line 2, column 1: not well-formed XML", 0),
+                0u)
+                << e.what();
+        }
+        return;
+    }
+    const Document before = Document::open(path);
+    before.save(dir.file("out.xml"));
+    EXPECT_EQ(std::string(Document::open(dir.file("out.xml")).root().first_child().value()),
+              before.root().first_child().value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Comments, CommentTest,
+                         ::testing::Values(CommentCase{"single_hyphens", "<!-- a - b -->", true},
+                                           CommentCase{"hyphen_first", "<!---a-->", true},
+                                           CommentCase{"double_hyphen", "<!-- a -- b -->", false},
+                                           CommentCase{"hyphen_last", "<!-- a --->", false}),
+                         [](const auto& param) { return std::string(param.param.label); });
