@@ -360,18 +360,31 @@ BadReference firstBadReference(const char* data, size_t size) {
 // would be written back many times its size: 100 000 levels in 700 kB come back as 10 GB.
 constexpr int kMaxDepth = 256;
 
-// The first element nested more than kMaxDepth levels deep, or an empty node. pugixml's own
-// traversal is iterative (a recursive walk would itself run out of stack on such a file) and,
-// with one call per node, fast enough to run over every node of every file loaded.
-pugi::xml_node firstTooDeep(const pugi::xml_document& doc) {
-    struct DepthWalker final : pugi::xml_tree_walker {
-        pugi::xml_node found;
+// A node that the save could not write back as it was read.
+struct Refusal {
+    enum Kind { None, TooDeep, Comment };
+    Kind kind = None;
+    pugi::xml_node node;
+};
+
+// Whether XML allows this comment text: no "--" inside, no "-" at the end. The parser takes
+// either, but the save would have to change the comment to write a well-formed file.
+bool isAllowedComment(std::string_view text) {
+    return text.find("--") == std::string_view::npos && (text.empty() || text.back() != '-');
+}
+
+// The first element nested more than kMaxDepth levels deep or comment that XML does not allow.
+// pugixml's own traversal is iterative (a recursive walk would itself run out of stack on a deep
+// file) and, with one call per node, fast enough to run over every node of every file loaded.
+Refusal firstRefusal(const pugi::xml_document& doc) {
+    struct Walker final : pugi::xml_tree_walker {
+        Refusal found;
         bool for_each(pugi::xml_node& n) override {
-            if (depth() >= kMaxDepth && n.type() == pugi::node_element) {
-                found = n;
-                return false;
-            }
-            return true;
+            if (depth() >= kMaxDepth && n.type() == pugi::node_element)
+                found = {Refusal::TooDeep, n};
+            else if (n.type() == pugi::node_comment && !isAllowedComment(n.value()))
+                found = {Refusal::Comment, n};
+            return found.kind == Refusal::None;
         }
     } walker;
     pugi::xml_node(doc).traverse(walker);
@@ -529,10 +542,15 @@ Document Document::open(const std::string& path) {
                         ": the DOCTYPE declares entities; tidylander neither expands "
                         "nor fetches entities and could not write them back faithfully");
     }
-    if (pugi::xml_node deep = firstTooDeep(*d.doc_))
-        throw Error(d.where(deep) + ": elements nested more than " + std::to_string(kMaxDepth) +
+    const Refusal refused = firstRefusal(*d.doc_);
+    if (refused.kind == Refusal::TooDeep)
+        throw Error(d.where(refused.node) + ": elements nested more than " +
+                    std::to_string(kMaxDepth) +
                     " levels deep; tidylander refuses such a file, as its save would indent "
                     "every line by its depth");
+    if (refused.kind == Refusal::Comment)
+        throw Error(d.where(refused.node) +
+                    ": not well-formed XML: a comment holds \"--\" or ends in \"-\"");
     if (badReference.kind == Reference::IllegalCharacter)
         throw Error(badReferencePlace +
                     ": not well-formed XML: a character reference to a character that XML does "
@@ -613,6 +631,7 @@ public:
 
 private:
     static constexpr size_t kSize = 1 << 20;
+    static constexpr off_t kWriteBackStep = 8 << 20;
     void writeAll(const char* p, size_t n) {
         while (n > 0 && !failed_) {
             ssize_t w = ::write(fd_, p, n);
@@ -624,10 +643,21 @@ private:
             }
             p += w;
             n -= size_t(w);
+            written_ += w;
         }
+#if defined(__linux__)
+        // Hand what is written to the disk every few megabytes, so that the fsync at the end
+        // waits for the last stretch rather than for the whole file. Its errors show there.
+        if (written_ - handedOver_ >= kWriteBackStep) {
+            ::sync_file_range(fd_, handedOver_, written_ - handedOver_, SYNC_FILE_RANGE_WRITE);
+            handedOver_ = written_;
+        }
+#endif
     }
     int fd_;
     int failed_ = 0;
+    off_t written_ = 0;
+    off_t handedOver_ = 0;
     std::string buf_;
 };
 
