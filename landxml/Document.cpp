@@ -631,6 +631,7 @@ public:
 
 private:
     static constexpr size_t kSize = 1 << 20;
+    static constexpr off_t kWriteBackStep = 8 << 20;
     void writeAll(const char* p, size_t n) {
         while (n > 0 && !failed_) {
             ssize_t w = ::write(fd_, p, n);
@@ -642,10 +643,21 @@ private:
             }
             p += w;
             n -= size_t(w);
+            written_ += w;
         }
+#if defined(__linux__)
+        // Hand what is written to the disk every few megabytes, so that the fsync at the end
+        // waits for the last stretch rather than for the whole file. Its errors show there.
+        if (written_ - handedOver_ >= kWriteBackStep) {
+            ::sync_file_range(fd_, handedOver_, written_ - handedOver_, SYNC_FILE_RANGE_WRITE);
+            handedOver_ = written_;
+        }
+#endif
     }
     int fd_;
     int failed_ = 0;
+    off_t written_ = 0;
+    off_t handedOver_ = 0;
     std::string buf_;
 };
 
