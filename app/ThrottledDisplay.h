@@ -10,7 +10,10 @@
 // its time on the faces; flush() (and the destructor) show the last value exactly.
 class ThrottledDisplay {
 public:
-    explicit ThrottledDisplay(std::function<void(std::int32_t)> show) : show_(std::move(show)) {}
+    // With callsPerClockRead n, the clock is read on every n-th value only: for a value that
+    // changes on every face, reading the clock costs more than the rest of the call.
+    explicit ThrottledDisplay(std::function<void(std::int32_t)> show, int callsPerClockRead = 1)
+        : show_(std::move(show)), callsPerClockRead_(callsPerClockRead) {}
     ~ThrottledDisplay() { flush(); }
     ThrottledDisplay(const ThrottledDisplay&) = delete;
     ThrottledDisplay& operator=(const ThrottledDisplay&) = delete;
@@ -18,6 +21,9 @@ public:
     void operator()(std::int32_t value) {
         last_ = value;
         pending_ = true;
+        if (++calls_ < callsPerClockRead_ && clock_.isValid())
+            return;
+        calls_ = 0;
         if (!clock_.isValid() || clock_.elapsed() >= kIntervalMs)
             flush();
     }
@@ -34,6 +40,8 @@ private:
     static constexpr qint64 kIntervalMs = 50;
     std::function<void(std::int32_t)> show_;
     QElapsedTimer clock_;
+    int callsPerClockRead_;
+    int calls_ = 0;
     std::int32_t last_ = 0;
     bool pending_ = false;
 };

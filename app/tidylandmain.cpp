@@ -350,10 +350,13 @@ void TForm2::EditAndSave(bool saveAs) {
         ui_->Label4->setText(QString::number(n));
         ui_->Label4->repaint();
     });
-    ThrottledDisplay progress([this](std::int32_t p) {
-        ui_->ProgressBar1->setValue(p);
-        ui_->ProgressBar1->repaint();
-    });
+    // The bar moves on every face: a look at the clock every 64 faces is soon enough.
+    ThrottledDisplay progress(
+        [this](std::int32_t p) {
+            ui_->ProgressBar1->setValue(p);
+            ui_->ProgressBar1->repaint();
+        },
+        64);
     const tidy::EditAndSaveOptions options{ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked(),
                                            saveAs};
     const tidy::EditAndSaveView view{
