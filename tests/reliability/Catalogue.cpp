@@ -33,6 +33,14 @@ const std::vector<BadFile>& catalogue() {
          "not well-formed XML: the control character U+0006, which XML does not allow"},
         {"comment_with_double_hyphen.xml", all, "line 4, column 3",
          "not well-formed XML: a comment holds \"--\" or ends in \"-\""},
+        {"double_bom.xml", all, "line 1, column 1",
+         "not well-formed XML: text before the root element"},
+        {"declaration_after_comment.xml", all, "line 2, column 1",
+         "not well-formed XML: the XML declaration must stand at the start of the file"},
+        {"text_after_root.xml", all, "line 34, column 1",
+         "not well-formed XML: text after the root element"},
+        {"two_root_elements.xml", all, "line 34, column 1",
+         "not well-formed XML: a second root element"},
         // Encodings. A declaration fault has no line of its own: the message quotes the
         // declaration, which always stands at the start.
         {"utf8_declared_latin1_bytes.xml", all, "line 4, column 20",

@@ -137,3 +137,32 @@ INSTANTIATE_TEST_SUITE_P(Comments, CommentTest,
                                            CommentCase{"double_hyphen", "<!-- a -- b -->", false},
                                            CommentCase{"hyphen_last", "<!-- a --->", false}),
                          [](const auto& param) { return std::string(param.param.label); });
+
+namespace {
+
+class AroundTheRootTest : public ::testing::TestWithParam<const char*> {};
+
+std::string topLevel(const Document& doc) {
+    std::string out;
+    for (pugi::xml_node n = doc.xml().first_child(); n; n = n.next_sibling())
+        out += std::to_string(int(n.type())) + "<" + n.name() + ">[" + n.value() + "] ";
+    return out;
+}
+
+} // namespace
+
+// What XML allows before and after the root element loads and comes back from a save.
+TEST_P(AroundTheRootTest, IsKept) {
+    TempDir dir;
+    const Document before = Document::open(dir.write("in.xml", GetParam()));
+    before.save(dir.file("out.xml"));
+    EXPECT_EQ(topLevel(Document::open(dir.file("out.xml"))), topLevel(before));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Markup, AroundTheRootTest,
+    ::testing::Values(
+        "<?xml version=\"1.0\"?>\n<!-- before -->\n<?app hint?>\n<!DOCTYPE LandXML>\n"
+        "<LandXML/>\n<!-- after -->\n<?app end?>\n",
+        "<?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?><LandXML><a/></LandXML>",
+        "<!DOCTYPE LandXML [<!ELEMENT LandXML ANY>]><LandXML>x</LandXML><!-- a > b -->"));
