@@ -419,6 +419,69 @@ size_t forbiddenControlAt(const char* text, size_t size) {
     return std::string::npos;
 }
 
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// What stands around the root element that XML does not allow there, and where. The parser
+// drops text outside the root without a word and takes a declaration wherever it stands, which
+// the save then writes first, so the file would declare an encoding it is not written in.
+struct Misplaced {
+    size_t at = std::string::npos;
+    const char* what = nullptr;
+};
+
+Misplaced misplacedAroundRoot(std::string_view text) {
+    constexpr std::string_view space = " \t\r\n";
+    // Before the root: the declaration first, then comments, processing instructions and the
+    // DOCTYPE. Markup left open is the parser's to report.
+    for (size_t i = text.find_first_not_of(space); i != std::string_view::npos;
+         i = text.find_first_not_of(space, i)) {
+        std::string_view rest = text.substr(i);
+        std::string_view end;
+        if (rest.substr(0, 5) == "<?xml" && rest.size() > 5 && isXmlSpace(rest[5])) {
+            if (i != text.find_first_not_of(space))
+                return {i, "the XML declaration must stand at the start of the file"};
+            end = "?>";
+        } else if (rest.substr(0, 2) == "<?") {
+            end = "?>";
+        } else if (rest.substr(0, 4) == "<!--") {
+            end = "-->";
+        } else if (rest.substr(0, 9) == "<!DOCTYPE") {
+            end = rest.find('[') < rest.find('>') ? "]>" : ">";
+        } else if (rest.front() == '<') {
+            break; // the root element
+        } else {
+            return {i, "text before the root element"};
+        }
+        const size_t close = text.find(end, i + 2);
+        if (close == std::string_view::npos)
+            return {};
+        i = close + end.size();
+    }
+    // After the root: only comments and processing instructions, read from the end backwards.
+    size_t last = text.find_last_not_of(space);
+    while (last != std::string_view::npos) {
+        const std::string_view upto = text.substr(0, last + 1);
+        size_t open = std::string_view::npos;
+        if (upto.size() >= 3 && upto.substr(upto.size() - 3) == "-->")
+            open = upto.rfind("<!--");
+        else if (upto.size() >= 2 && upto.substr(upto.size() - 2) == "?>")
+            open = upto.rfind("<?");
+        else if (upto.back() == '>')
+            return {}; // the end of the root element
+        else {
+            const size_t markupEnd = upto.find_last_of('>');
+            const size_t start = markupEnd == std::string_view::npos ? 0 : markupEnd + 1;
+            return {text.find_first_not_of(space, start), "text after the root element"};
+        }
+        if (open == std::string_view::npos || open == 0)
+            return {};
+        last = text.find_last_not_of(space, open - 1);
+    }
+    return {};
+}
+
 } // namespace
 
 // Reads the file and brings it to UTF-8, refusing what could not be written back faithfully.
@@ -517,6 +580,13 @@ Document Document::open(const std::string& path) {
                     ": not well-formed XML: the control character " + code +
                     ", which XML does not allow");
     }
+    // Reported once the parser has found no fault of its own: a file cut short or no XML at all
+    // is better described by its words.
+    const Misplaced misplaced =
+        misplacedAroundRoot(std::string_view(text.utf8.data, text.utf8.size));
+    std::string misplacedPlace;
+    if (misplaced.what)
+        misplacedPlace = place(path, text.utf8.data, text.utf8.size, misplaced.at);
     const BadReference badReference = firstBadReference(text.utf8.data, text.utf8.size);
     std::string badReferencePlace;
     if (badReference.at != std::string::npos)
@@ -541,7 +611,12 @@ Document Document::open(const std::string& path) {
             throw Error(d.where(n) +
                         ": the DOCTYPE declares entities; tidylander neither expands "
                         "nor fetches entities and could not write them back faithfully");
+        // The parser takes more than one; every operation would only ever see the first.
+        if (n.type() == pugi::node_element && n != d.doc_->document_element())
+            throw Error(d.where(n) + ": not well-formed XML: a second root element");
     }
+    if (misplaced.what)
+        throw Error(misplacedPlace + ": not well-formed XML: " + misplaced.what);
     const Refusal refused = firstRefusal(*d.doc_);
     if (refused.kind == Refusal::TooDeep)
         throw Error(d.where(refused.node) + ": elements nested more than " +
