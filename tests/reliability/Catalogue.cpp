@@ -41,6 +41,10 @@ const std::vector<BadFile>& catalogue() {
          "not well-formed XML: text after the root element"},
         {"two_root_elements.xml", all, "line 34, column 1",
          "not well-formed XML: a second root element"},
+        {"illegal_character_reference.xml", all, "line 4, column 19",
+         "not well-formed XML: a character reference to a character that XML does not allow"},
+        {"illegal_reference_after_lt.xml", all, "line 18, column 5",
+         "not well-formed XML: a character reference to a character that XML does not allow"},
         // Encodings. A declaration fault has no line of its own: the message quotes the
         // declaration, which always stands at the start.
         {"utf8_declared_latin1_bytes.xml", all, "line 4, column 20",
