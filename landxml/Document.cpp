@@ -362,10 +362,21 @@ constexpr int kMaxDepth = 256;
 
 // A node that the save could not write back as it was read.
 struct Refusal {
-    enum Kind { None, TooDeep, Comment };
+    enum Kind { None, TooDeep, Comment, ControlCharacter };
     Kind kind = None;
     pugi::xml_node node;
 };
+
+// Whether a parsed value holds a control character that XML allows nowhere. Raw ones are refused
+// before parsing, so such a character came from a reference.
+bool holdsForbiddenControl(const char* value) {
+    for (; *value; ++value) {
+        const unsigned char c = static_cast<unsigned char>(*value);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return true;
+    }
+    return false;
+}
 
 // Whether XML allows this comment text: no "--" inside, no "-" at the end. The parser takes
 // either, but the save would have to change the comment to write a well-formed file.
@@ -373,20 +384,31 @@ bool isAllowedComment(std::string_view text) {
     return text.find("--") == std::string_view::npos && (text.empty() || text.back() != '-');
 }
 
-// The first element nested more than kMaxDepth levels deep or comment that XML does not allow.
-// pugixml's own traversal is iterative (a recursive walk would itself run out of stack on a deep
-// file) and, with one call per node, fast enough to run over every node of every file loaded.
-Refusal firstRefusal(const pugi::xml_document& doc) {
+// The first element nested more than kMaxDepth levels deep, comment that XML does not allow or,
+// with `checkValues`, node with a forbidden control character in its value or an attribute: the
+// scan for references reads the text alone and can take a bare "<!DOCTYPE" or "<!--" in an
+// attribute value, which the parser lets pass, for markup. pugixml's own traversal is iterative (a
+// recursive walk would itself run out of stack on a deep file) and, with one call per node, fast
+// enough to run over every node of every file loaded.
+Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues) {
     struct Walker final : pugi::xml_tree_walker {
+        bool checkValues = false;
         Refusal found;
         bool for_each(pugi::xml_node& n) override {
             if (depth() >= kMaxDepth && n.type() == pugi::node_element)
                 found = {Refusal::TooDeep, n};
             else if (n.type() == pugi::node_comment && !isAllowedComment(n.value()))
                 found = {Refusal::Comment, n};
+            else if (checkValues && holdsForbiddenControl(n.value()))
+                found = {Refusal::ControlCharacter, n};
+            for (pugi::xml_attribute a = n.first_attribute(); checkValues && a && !found.node;
+                 a = a.next_attribute())
+                if (holdsForbiddenControl(a.value()))
+                    found = {Refusal::ControlCharacter, n};
             return found.kind == Refusal::None;
         }
     } walker;
+    walker.checkValues = checkValues;
     pugi::xml_node(doc).traverse(walker);
     return walker.found;
 }
@@ -588,6 +610,9 @@ Document Document::open(const std::string& path) {
     if (misplaced.what)
         misplacedPlace = place(path, text.utf8.data, text.utf8.size, misplaced.at);
     const BadReference badReference = firstBadReference(text.utf8.data, text.utf8.size);
+    // Only a reference can bring a control character into a parsed value.
+    const bool hasCharacterReference =
+        std::string_view(text.utf8.data, text.utf8.size).find("&#") != std::string_view::npos;
     std::string badReferencePlace;
     if (badReference.at != std::string::npos)
         badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference.at);
@@ -617,7 +642,7 @@ Document Document::open(const std::string& path) {
     }
     if (misplaced.what)
         throw Error(misplacedPlace + ": not well-formed XML: " + misplaced.what);
-    const Refusal refused = firstRefusal(*d.doc_);
+    const Refusal refused = firstRefusal(*d.doc_, hasCharacterReference);
     if (refused.kind == Refusal::TooDeep)
         throw Error(d.where(refused.node) + ": elements nested more than " +
                     std::to_string(kMaxDepth) +
@@ -626,8 +651,10 @@ Document Document::open(const std::string& path) {
     if (refused.kind == Refusal::Comment)
         throw Error(d.where(refused.node) +
                     ": not well-formed XML: a comment holds \"--\" or ends in \"-\"");
-    if (badReference.kind == Reference::IllegalCharacter)
-        throw Error(badReferencePlace +
+    if (badReference.kind == Reference::IllegalCharacter ||
+        refused.kind == Refusal::ControlCharacter)
+        throw Error((badReference.kind == Reference::IllegalCharacter ? badReferencePlace
+                                                                      : d.where(refused.node)) +
                     ": not well-formed XML: a character reference to a character that XML does "
                     "not allow");
     if (badReference.kind == Reference::UndeclaredEntity)
