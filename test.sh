@@ -1,18 +1,32 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite.
-#   ./test.sh              the suite (warnings are errors), then once more under a decimal-comma locale
-#   ./test.sh --sanitize   the suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   ./test.sh                 the suite (warnings are errors), once more under a decimal-comma
+#                             locale, then the fuzzer for 30 seconds
+#   ./test.sh --sanitize      the suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   ./test.sh --fuzz SECONDS  only the fuzzer, for that long (fuzz/run.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
+usage="usage: ./test.sh [--sanitize | --fuzz SECONDS]"
 mode=plain
 case "${1:-}" in
     "") ;;
     --sanitize) mode=sanitize ;;
-    *) echo "usage: ./test.sh [--sanitize]" >&2; exit 2 ;;
+    --fuzz)
+        mode=fuzz
+        fuzzSeconds=${2:-}
+        case "$fuzzSeconds" in
+            '' | *[!0-9]*) echo "$usage" >&2; exit 2 ;;
+        esac
+        ;;
+    *) echo "$usage" >&2; exit 2 ;;
 esac
 
 scripts/deps.sh
+
+if [ "$mode" = fuzz ]; then
+    exec fuzz/run.sh "$fuzzSeconds"
+fi
 
 jobs=$(nproc)
 if [ "$mode" = sanitize ]; then
@@ -31,4 +45,5 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs"
 if [ "$mode" = plain ]; then
     echo "== again under de_DE.UTF-8 (decimal comma) =="
     LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+    fuzz/run.sh 30
 fi
