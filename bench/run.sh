@@ -13,7 +13,8 @@
 #   bench/run.sh
 #
 # Environment: RUNS (3), SIZES ("10 100 400", megabytes), TIDY_BENCH_BUILD (build folder,
-# <repo>/build-bench), TIDY_BENCH_CACHE (${XDG_CACHE_HOME:-~/.cache}/tidy-bench).
+# <repo>/build-bench), TIDY_BENCH_CACHE (${XDG_CACHE_HOME:-~/.cache}/tidy-bench), WARM (1; 0
+# measures without warming memory first, see warm_memory).
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,11 +68,30 @@ mkdir -p "$results"
 
 now() { date +%s%N; }
 
+# In a virtual machine with free page reporting (a Firecracker guest, for one) the host takes back
+# memory that the guest freed, and touching it again costs milliseconds per megabyte, far more
+# than on real hardware; huge pages freed a moment ago cost what they cost anywhere. So each tool
+# starts right after a helper touched and freed, in huge pages, as much memory as the tool took in
+# the warm-up round: every tool gets what a real machine gives it. WARM=0 leaves this out.
+warm=${WARM:-1}
+warm_memory() { # MiB
+    [ "$warm" = 1 ] || return 0
+    python3 -c '
+import mmap, sys
+size = int(sys.argv[1]) << 20
+memory = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
+memory.madvise(mmap.MADV_HUGEPAGE)
+for at in range(0, size, 4096):
+    memory[at] = 1
+' "$1"
+}
+
 # measure NAME SIZE COMMAND...: runs COMMAND once and appends "seconds peak-KiB" to NAME-SIZE.
 measure() {
     local name=$1 size=$2
     shift 2
     local start end
+    warm_memory "$(cat "$work/peak-$name-$size" 2>/dev/null || echo $((size * 12 + 64)))"
     start=$(now)
     if ! /usr/bin/time -f '%M' -o "$work/peak" "$@" >"$work/stdout" 2>"$work/stderr"; then
         echo "run.sh: $name on $size MB failed:" >&2
@@ -79,6 +99,7 @@ measure() {
         exit 1
     fi
     end=$(now)
+    tail -1 "$work/peak" | awk '{ printf "%d\n", $1 / 1024 + 64 }' >"$work/peak-$name-$size"
     # What a tool left for the kernel to write back is not charged to the next one.
     sync
     echo "$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') $(tail -1 "$work/peak")" \
@@ -140,7 +161,7 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "unknown")
     git -C "$repo" diff --quiet HEAD -- . 2>/dev/null || commit="$commit with local changes"
     echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $commit;" \
-        "median of $runs rounds; wall seconds / peak MiB"
+        "median of $runs rounds; wall seconds / peak MiB; memory warmed first: $([ "$warm" = 1 ] && echo yes || echo no)"
     echo
     echo "| file | naive floor | scan | clean | xmlstarlet | scan / naive | clean / naive | xmlstarlet / clean | clean peak / file |"
     echo "|---|---|---|---|---|---|---|---|---|"
@@ -182,5 +203,10 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "- clean: tidyland clean --triangles --curves -o OUT FILE"
     echo "- xmlstarlet: xmlstarlet ed -N l=$namespace -d '//l:F[@i=\"1\"]' FILE > OUT"
     echo "- window: window_edit_and_save COPY-OF-FILE (Button4Click, then Button1Click timed)"
+    echo
+    echo "Every round (seconds, peak KiB):"
+    for f in "$results"/*; do
+        echo "- $(basename "$f"): $(paste -sd';' "$f")"
+    done
 } | tee "$report"
 echo "(kept in $report)" >&2
