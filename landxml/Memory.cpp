@@ -10,7 +10,16 @@
 #include <mutex>
 #include <sys/mman.h>
 
+// GCC says so with __SANITIZE_ADDRESS__, clang (the fuzzer's compiler) only through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define TIDY_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TIDY_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#if defined(TIDY_ADDRESS_SANITIZER)
 #include <sanitizer/asan_interface.h>
 #define TIDY_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
 #define TIDY_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
