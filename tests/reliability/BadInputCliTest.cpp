@@ -170,10 +170,8 @@ TEST(UnreadableCliTest, FileWithoutReadPermission) {
 
 // Root reads every file, so as root tidyland runs as "nobody" on a file only root may read.
 TEST(UnreadableCliTest, FileUnreadableToAnotherUser) {
-    if (!canActAsNobody())
-        GTEST_SKIP() << "only root can run tidyland as another user";
-    if (runTidyland({"--version"}, ChildOptions{true, {}}).status != 0)
-        GTEST_SKIP() << "\"nobody\" cannot run " << TIDYLAND;
+    if (const auto why = whyTidylandCannotRunAsNobody())
+        GTEST_SKIP() << *why;
     TempDir dir;
     chmod(dir.path().c_str(), 0755);
     const std::string bytes = catalogueBytes(catalogue().front());

@@ -127,10 +127,8 @@ TEST(SaveFailureTest, ReadOnlyFolder) {
 
 // Root writes into any folder, so as root tidyland runs as "nobody" in a folder of root's.
 TEST(SaveFailureTest, FolderReadOnlyToAnotherUser) {
-    if (!canActAsNobody())
-        GTEST_SKIP() << "only root can run tidyland as another user";
-    if (runTidyland({"--version"}, ChildOptions{true, {}}).status != 0)
-        GTEST_SKIP() << "\"nobody\" cannot run " << TIDYLAND;
+    if (const auto why = whyTidylandCannotRunAsNobody())
+        GTEST_SKIP() << *why;
     TempDir dir;
     chmod(dir.path().c_str(), 0755);
     const std::string bytes = surveyOfSize(4096);

@@ -105,4 +105,12 @@ bool canActAsNobody() {
     return ::geteuid() == 0;
 }
 
+std::optional<std::string> whyTidylandCannotRunAsNobody() {
+    if (!canActAsNobody())
+        return "only root can run tidyland as another user";
+    if (runTidyland({"--version"}, ChildOptions{true, {}}).status != 0)
+        return std::string("\"nobody\" cannot run ") + TIDYLAND;
+    return std::nullopt;
+}
+
 } // namespace tidytest

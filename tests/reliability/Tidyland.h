@@ -38,4 +38,7 @@ bool canActAsNobody();
 
 constexpr unsigned kNobody = 65534;
 
+// Why tidyland cannot be run as "nobody" here, or nothing when it can.
+std::optional<std::string> whyTidylandCannotRunAsNobody();
+
 } // namespace tidytest
