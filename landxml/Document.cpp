@@ -2,6 +2,7 @@
 #include "landxml/Document.h"
 
 #include "landxml/Error.h"
+#include "landxml/MarkupSpace.h"
 #include "landxml/Memory.h"
 
 #include <algorithm>
@@ -616,17 +617,22 @@ Document Document::open(const std::string& path) {
     std::string badReferencePlace;
     if (badReference.at != std::string::npos)
         badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference.at);
-    size_t size = text.utf8.size;
+    // The parser drops the indentation; dropping it first keeps it out of the document's memory,
+    // the file's text plus 64 bytes per element and 40 per attribute. Offsets into the text the
+    // parser reads are mapped back to the file by where().
+    const size_t size = dropSpaceBetweenMarkup(text.utf8.data, text.utf8.size);
+    releaseTailOfBlock(text.utf8.data, size);
     char* data = text.utf8.release();
     pugi::xml_parse_result r =
         d.doc_->load_buffer_inplace_own(data, size, kParseOptions, pugi::encoding_utf8);
     if (!r) {
         // The parser changes the buffer in place; count lines on a fresh copy of the text.
         DecodedText again = decodeFile(path);
-        throw Error(place(path, again.utf8.data, again.utf8.size, size_t(r.offset)) +
+        const size_t at = offsetBeforeDroppingSpace(again.utf8.data, again.utf8.size,
+                                                    size_t(std::max<ptrdiff_t>(r.offset, 0)));
+        throw Error(place(path, again.utf8.data, again.utf8.size, at) +
                     ": not well-formed XML: " + r.description());
     }
-    d.buffer_ = data;
     d.encoding_ = text.encoding;
     d.bom_ = text.bom;
     d.loaded_ = true; // from here on errors can name their place
@@ -679,7 +685,9 @@ std::string Document::where(pugi::xml_node node) const {
         // opens it. Text nodes have no markup of their own.
         if (text.utf8.size == 0)
             return path_;
-        size_t at = std::min(size_t(offset), text.utf8.size - 1);
+        size_t at =
+            std::min(offsetBeforeDroppingSpace(text.utf8.data, text.utf8.size, size_t(offset)),
+                     text.utf8.size - 1);
         if (node.type() != pugi::node_pcdata) {
             while (at > 0 && text.utf8.data[at] != '<')
                 --at;

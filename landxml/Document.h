@@ -55,7 +55,6 @@ private:
 
     std::unique_ptr<pugi::xml_document> doc_;
     std::string path_;
-    const char* buffer_ = nullptr; // parsed text, owned by doc_; for line numbers in errors
     Encoding encoding_ = Encoding::Utf8;
     bool bom_ = false;
     bool loaded_ = false;

@@ -103,6 +103,22 @@ public:
         return true;
     }
 
+    void releaseTail(void* block, std::size_t used) {
+        const auto address = reinterpret_cast<std::uintptr_t>(block);
+        const std::lock_guard lock(mutex_);
+        auto it = mappings_.upper_bound(address);
+        if (it == mappings_.end() || it->second.isChunk ||
+            reinterpret_cast<std::uintptr_t>(it->second.base) != address)
+            return;
+        const std::size_t from = roundUp(used, kSmallPage);
+        if (from >= it->second.size)
+            return;
+        // The mapping stays whole, so that freeing the block unmaps it as any other; the pages
+        // come back zeroed should anything touch them.
+        ::madvise(it->second.base + from, it->second.size - from, MADV_DONTNEED);
+        TIDY_POISON(it->second.base + from, it->second.size - from);
+    }
+
     DocumentMemoryUse use() {
         const std::lock_guard lock(mutex_);
         return {mappedBytes_, liveBlocks_};
@@ -181,6 +197,10 @@ void useDocumentMemory() {
     std::call_once(once, [] {
         pugi::set_memory_management_functions(allocateDocumentMemory, freeDocumentMemory);
     });
+}
+
+void releaseTailOfBlock(void* block, std::size_t used) {
+    arena().releaseTail(block, used);
 }
 
 DocumentMemoryUse documentMemoryUse() {

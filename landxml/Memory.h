@@ -14,6 +14,11 @@ namespace tidy {
 // still handed back to the C heap. Safe to call from any thread.
 void useDocumentMemory();
 
+// Hands the pages of `block` past its first `used` bytes back to the system, when the block has
+// a mapping of its own (the file's text): what is past `used` must not be read again. The block
+// is freed as before.
+void releaseTailOfBlock(void* block, std::size_t used);
+
 // What the chunks hold right now.
 struct DocumentMemoryUse {
     std::size_t mappedBytes = 0; // address space taken from the system, chunks and large blocks
