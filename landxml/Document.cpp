@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tidy {
 
@@ -366,17 +367,33 @@ struct Refusal {
     enum Kind { None, TooDeep, Comment, ControlCharacter };
     Kind kind = None;
     pugi::xml_node node;
+    bool carriageReturnInText = false; // in element text; found only when values are checked
 };
 
-// Whether a parsed value holds a control character that XML allows nowhere. Raw ones are refused
-// before parsing, so such a character came from a reference.
-bool holdsForbiddenControl(const char* value) {
+// The control characters in a parsed value: raw ones other than tab and line feed are refused or
+// normalised before parsing, so these came from references.
+struct Controls {
+    bool forbidden = false; // one that XML allows nowhere
+    bool carriageReturn = false;
+};
+
+Controls controlsIn(const char* value) {
+    Controls found;
     for (; *value; ++value) {
         const unsigned char c = static_cast<unsigned char>(*value);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return true;
+        if (c < 0x20 && c != '\t' && c != '\n') {
+            if (c != '\r') {
+                found.forbidden = true;
+                break;
+            }
+            found.carriageReturn = true;
+        }
     }
-    return false;
+    return found;
+}
+
+bool holdsForbiddenControl(const char* value) {
+    return controlsIn(value).forbidden;
 }
 
 // Whether XML allows this comment text: no "--" inside, no "-" at the end. The parser takes
@@ -388,19 +405,25 @@ bool isAllowedComment(std::string_view text) {
 // The first element nested more than kMaxDepth levels deep, comment that XML does not allow or,
 // with `checkValues`, node with a forbidden control character in its value or an attribute: the
 // scan for references reads the text alone and can take a bare "<!DOCTYPE" or "<!--" in an
-// attribute value, which the parser lets pass, for markup. pugixml's own traversal is iterative (a
+// attribute value, which the parser lets pass, for markup. With `checkValues` it also tells
+// whether element text holds a carriage return. pugixml's own traversal is iterative (a
 // recursive walk would itself run out of stack on a deep file) and, with one call per node, fast
 // enough to run over every node of every file loaded.
 Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues) {
     struct Walker final : pugi::xml_tree_walker {
         bool checkValues = false;
+        bool carriageReturnInText = false;
         Refusal found;
         bool for_each(pugi::xml_node& n) override {
+            const Controls controls = checkValues ? controlsIn(n.value()) : Controls{};
+            if (controls.carriageReturn &&
+                (n.type() == pugi::node_pcdata || n.type() == pugi::node_element))
+                carriageReturnInText = true;
             if (depth() >= kMaxDepth && n.type() == pugi::node_element)
                 found = {Refusal::TooDeep, n};
             else if (n.type() == pugi::node_comment && !isAllowedComment(n.value()))
                 found = {Refusal::Comment, n};
-            else if (checkValues && holdsForbiddenControl(n.value()))
+            else if (controls.forbidden)
                 found = {Refusal::ControlCharacter, n};
             for (pugi::xml_attribute a = n.first_attribute(); checkValues && a && !found.node;
                  a = a.next_attribute())
@@ -411,6 +434,7 @@ Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues) {
     } walker;
     walker.checkValues = checkValues;
     pugi::xml_node(doc).traverse(walker);
+    walker.found.carriageReturnInText = walker.carriageReturnInText;
     return walker.found;
 }
 
@@ -667,6 +691,7 @@ Document Document::open(const std::string& path) {
         throw Error(badReferencePlace +
                     ": a reference to an undeclared entity; tidylander neither "
                     "expands nor fetches entities and could not write it back faithfully");
+    d.carriageReturnInText_ = refused.carriageReturnInText;
     return d;
 }
 
@@ -786,6 +811,129 @@ std::filesystem::path resolveLinks(std::filesystem::path p) {
     return p;
 }
 
+// pugixml writes a carriage return in element text as it is, and every reader takes a bare one
+// for a line feed. Each control character that XML allows nowhere it writes as "&#NN;", with two
+// decimal digits, and the document holds none of them: the load and the setters refuse them. So
+// for the save each carriage return in text is lent such a character, and its reference in the
+// output becomes "&#13;", of the same length. Comments, processing instructions, CDATA sections
+// and the DOCTYPE are written as they are; the character lent is one whose reference none of
+// them holds.
+struct TextCarriageReturns {
+    std::vector<char*> at; // in the values of text nodes and of elements holding their text
+    char lent = 0;         // 0 when every candidate's reference is taken
+    pugi::xml_node cdata;  // a CDATA section holding one, which no save can keep
+};
+
+TextCarriageReturns findTextCarriageReturns(pugi::xml_document& doc) {
+    struct Walker final : pugi::xml_tree_walker {
+        TextCarriageReturns found;
+        bool taken[32] = {};
+        bool for_each(pugi::xml_node& n) override {
+            // The tree's values are the document's own writable memory.
+            char* value = const_cast<char*>(n.value());
+            switch (n.type()) {
+            case pugi::node_pcdata:
+            case pugi::node_element:
+                for (char* c = std::strchr(value, '\r'); c; c = std::strchr(c + 1, '\r'))
+                    found.at.push_back(c);
+                break;
+            case pugi::node_cdata:
+                if (!found.cdata && std::strchr(value, '\r'))
+                    found.cdata = n;
+                [[fallthrough]];
+            default:
+                for (const char* r = std::strstr(value, "&#"); r; r = std::strstr(r + 2, "&#")) {
+                    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+                    if (digit(r[2]) && digit(r[3]) && r[4] == ';') {
+                        const int code = (r[2] - '0') * 10 + (r[3] - '0');
+                        if (code < 32)
+                            taken[code] = true;
+                    }
+                }
+                break;
+            }
+            return true;
+        }
+    } walker;
+    doc.traverse(walker);
+    for (char c = 1; c < 32 && !walker.found.lent; ++c)
+        if (c != '\t' && c != '\n' && c != '\r' && !walker.taken[int(c)])
+            walker.found.lent = c;
+    return walker.found;
+}
+
+// Lends the character for as long as it lives, whatever ends the save.
+class LentCharacter {
+public:
+    explicit LentCharacter(const TextCarriageReturns& returns) : at_(returns.at) {
+        for (char* c : at_)
+            *c = returns.lent;
+    }
+    ~LentCharacter() {
+        for (char* c : at_)
+            *c = '\r';
+    }
+    LentCharacter(const LentCharacter&) = delete;
+    LentCharacter& operator=(const LentCharacter&) = delete;
+
+private:
+    const std::vector<char*>& at_;
+};
+
+// `ascii` as the save writes it in `encoding`.
+std::string encodedAs(std::string_view ascii, pugi::xml_encoding encoding) {
+    if (encoding != pugi::encoding_utf16_le && encoding != pugi::encoding_utf16_be)
+        return std::string(ascii);
+    std::string out;
+    for (char c : ascii) {
+        out += encoding == pugi::encoding_utf16_le ? c : '\0';
+        out += encoding == pugi::encoding_utf16_le ? '\0' : c;
+    }
+    return out;
+}
+
+// Passes the output on with every reference to the lent character turned into "&#13;"; in UTF-16
+// a match counts only where a character starts. pugixml 1.13 hands a reference over in one piece,
+// but nothing promises that: the end of each chunk waits for the next, where a reference may go
+// on.
+class CarriageReturnWriter final : public pugi::xml_writer {
+public:
+    CarriageReturnWriter(pugi::xml_writer& out, char lent, pugi::xml_encoding encoding)
+        : out_(out),
+          unit_(encoding == pugi::encoding_utf16_le || encoding == pugi::encoding_utf16_be ? 2
+                                                                                           : 1) {
+        const char code[] = {'&', '#', char('0' + lent / 10), char('0' + lent % 10), ';'};
+        from_ = encodedAs(std::string_view(code, sizeof code), encoding);
+        to_ = encodedAs("&#13;", encoding);
+    }
+    void write(const void* data, size_t size) override {
+        pending_.append(static_cast<const char*>(data), size);
+        for (size_t at = pending_.find(from_); at != std::string::npos;
+             at = pending_.find(from_, at + 1)) {
+            if ((written_ + at) % unit_ == 0)
+                pending_.replace(at, to_.size(), to_);
+        }
+        if (pending_.size() >= from_.size()) {
+            const size_t ready = pending_.size() - (from_.size() - 1);
+            out_.write(pending_.data(), ready);
+            pending_.erase(0, ready);
+            written_ += ready;
+        }
+    }
+    // Passes on what is held back; call once the save has returned.
+    void finish() {
+        out_.write(pending_.data(), pending_.size());
+        written_ += pending_.size();
+        pending_.clear();
+    }
+
+private:
+    pugi::xml_writer& out_;
+    size_t unit_;
+    std::string from_, to_, pending_;
+    size_t written_ = 0;
+};
+
 } // namespace
 
 void Document::save(const std::string& destination) const {
@@ -794,6 +942,21 @@ void Document::save(const std::string& destination) const {
                     ": nothing to save: no file was loaded from \"" + path_ + "\"");
     if (destination.empty())
         throw Error(path_ + ": no destination to save to");
+    // Looked at before anything is written, so that a refusal leaves no file behind.
+    TextCarriageReturns returns;
+    if (carriageReturnInText_) {
+        returns = findTextCarriageReturns(*doc_);
+        if (returns.cdata)
+            throw Error(destination + ": cannot save: " + where(returns.cdata) +
+                        ": a CDATA section holds a carriage return, which every reader would "
+                        "take for a line feed");
+        if (!returns.at.empty() && !returns.lent)
+            throw Error(destination +
+                        ": cannot save: a carriage return in element text cannot be written back "
+                        "faithfully, as the comments, processing instructions, CDATA sections or "
+                        "DOCTYPE of the document hold every one of the texts \"&#01;\" to "
+                        "\"&#31;\"");
+    }
 
     namespace fs = std::filesystem;
     fs::path target = resolveLinks(fs::path(destination));
@@ -844,7 +1007,14 @@ void Document::save(const std::string& destination) const {
         flags |= pugi::format_write_bom;
 
     FileWriter writer(fd);
-    doc_->save(writer, "\t", flags, enc);
+    if (returns.at.empty()) {
+        doc_->save(writer, "\t", flags, enc);
+    } else {
+        const LentCharacter lent(returns);
+        CarriageReturnWriter rewriter(writer, returns.lent, enc);
+        doc_->save(rewriter, "\t", flags, enc);
+        rewriter.finish();
+    }
     writer.flush();
     if (writer.error())
         fail("cannot write \"" + tmp + "\"", writer.error());

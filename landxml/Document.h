@@ -44,8 +44,14 @@ public:
     // Writes the whole document to `destination` atomically, in the source's encoding: a
     // temporary file in the destination's folder is renamed over it only once it is complete.
     // An existing destination keeps its permissions; a symbolic link keeps pointing at its
-    // replaced target. Refuses a document that was never loaded.
+    // replaced target. Refuses a document that was never loaded. A carriage return in element
+    // text is written as "&#13;"; for that the save briefly changes those characters in the
+    // tree, so no other thread may read the document while it saves.
     void save(const std::string& destination) const;
+
+    // Tells the save that element text may now hold a carriage return, which it must write as a
+    // reference. setNodeText calls it; the load finds those of the file by itself.
+    void noteCarriageReturnInText() const { carriageReturnInText_ = true; }
 
     pugi::xml_document& xml() { return *doc_; }
     const pugi::xml_document& xml() const { return *doc_; }
@@ -58,6 +64,8 @@ private:
     Encoding encoding_ = Encoding::Utf8;
     bool bom_ = false;
     bool loaded_ = false;
+    // Off for almost every file: the save then needs no look at the text.
+    mutable bool carriageReturnInText_ = false;
 };
 
 } // namespace tidy

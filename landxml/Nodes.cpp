@@ -98,6 +98,8 @@ void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text
     if (!doc.canEncode(text))
         throw Error(doc.where(node) + ": element \"" + std::string(localName(node)) + "\": \"" +
                     std::string(text) + "\" cannot be stored in this file's encoding");
+    if (text.find('\r') != std::string_view::npos)
+        doc.noteCarriageReturnInText();
     const bool embedded = node.type() == pugi::node_element && *node.value();
     node.text().set(std::string(text).c_str());
     // Emptying text kept in the element itself takes the value away; an empty text child keeps
