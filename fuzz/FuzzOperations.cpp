@@ -4,7 +4,8 @@
 // renaming, colouring and a plain load and save. A refusal is fine when it is a tidy::Error that
 // names the file. Anything else is a finding: a crash, a sanitizer report, a leak, another
 // exception, a source file that changed, a stray or half-written file, a saved file that does
-// not load again, or a plain load and save that changes the content.
+// not load again, a plain load and save that changes the content, or a load that reads other
+// content than pugixml reads from the file as it is.
 #include "cleaning/EditAndSave.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
@@ -214,6 +215,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (loads) {
         const tidy::Document doc = tidy::Document::open(source);
         const std::string before = content(doc.xml());
+        // The load hands the parser less than the file (the whitespace it skips anyway): it must
+        // read the same from that as from the file as it is. Other encodings are decoded first.
+        const bool utf8 =
+            doc.encoding() == tidy::Encoding::Utf8 || doc.encoding() == tidy::Encoding::Ascii;
+        if (doc.loaded() && utf8 && !doc.hasByteOrderMark()) {
+            pugi::xml_document direct;
+            const unsigned options = pugi::parse_default | pugi::parse_declaration |
+                                     pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments |
+                                     pugi::parse_embed_pcdata;
+            if (!direct.load_buffer(data, size, options, pugi::encoding_utf8))
+                finding("the parser refuses the file as it is, the load took it");
+            if (content(direct) != before)
+                finding("the load read other content than the parser from the file:\n" +
+                        content(direct) + "-- the load --\n" + before);
+        }
         if (doc.loaded() && refusedCleanly(source, plain, [&] { doc.save(plain); })) {
             if (content(doc.xml()) != before)
                 finding("a save changed the document:\n" + before + "-- became --\n" +
