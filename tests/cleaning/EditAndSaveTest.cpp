@@ -109,7 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"no_planfeatures", 0, "", false, true, {kNotAdjusted}},
         MessageCase{"only_curves_with_rot", 0, curve("5", "cw"), false, true, {kNotAdjusted}},
         MessageCase{"deviation", 0, curve("5.001"), false, true, {kDeviation, kAdjusted}},
-        MessageCase{"both_clean_curve", 0, curve("5"), true, true, {kTriangleNone, kAdjusted}},
         MessageCase{"both_everything",
                     2,
                     curve("5.001") + curve("5"),
@@ -173,18 +172,17 @@ TEST(EditAndSaveTest, MissingSourceIsAnErrorAndNothingIsWritten) {
 }
 
 TEST(EditAndSaveTest, FailingPassLeavesTheFileByteForByte) {
+    // How a curve fails is CurveRepairPassTest's; here the pass fails after the triangles went.
     TempDir dir;
-    for (const std::string& bad :
-         {file(1, curve("five")), file(1, "<Curve radius=\"5\"><Start>1 2</Start></Curve>")}) {
-        std::string path = dir.write("a.xml", bad);
-        Recorder r;
-        r.saveAnswer = dir.file("out.xml");
-        EXPECT_THROW(EditAndSave(path, {true, true, false}, r.view()), tidy::Error);
-        EXPECT_THROW(EditAndSave(path, {true, true, true}, r.view()), tidy::Error);
-        EXPECT_EQ(readFile(path), bad);
-        EXPECT_EQ(dir.listing(), "a.xml");
-        EXPECT_TRUE(r.dialogs.empty()) << "the error comes before the save dialog";
-        EXPECT_EQ(r.informed, std::vector<std::string>{" curves gevonden "})
-            << "only the notice of the in-place run";
-    }
+    const std::string bad = file(1, curve("five"));
+    std::string path = dir.write("a.xml", bad);
+    Recorder r;
+    r.saveAnswer = dir.file("out.xml");
+    EXPECT_THROW(EditAndSave(path, {true, true, false}, r.view()), tidy::Error);
+    EXPECT_THROW(EditAndSave(path, {true, true, true}, r.view()), tidy::Error);
+    EXPECT_EQ(readFile(path), bad);
+    EXPECT_EQ(dir.listing(), "a.xml");
+    EXPECT_TRUE(r.dialogs.empty()) << "the error comes before the save dialog";
+    EXPECT_EQ(r.informed, std::vector<std::string>{" curves gevonden "})
+        << "only the notice of the in-place run";
 }
