@@ -48,11 +48,12 @@ std::string dump(pugi::xml_node n) {
     return out;
 }
 
-std::string toUtf16(std::string_view ascii, bool little, bool bom) {
+// Each byte of `latin1` as one UTF-16 code unit.
+std::string toUtf16(std::string_view latin1, bool little, bool bom) {
     std::string out;
     if (bom)
         out += little ? "\xFF\xFE" : "\xFE\xFF";
-    for (unsigned char c : ascii) {
+    for (unsigned char c : latin1) {
         if (little) {
             out += char(c);
             out += '\0';
@@ -96,17 +97,10 @@ TEST(DocumentTest, RoundTripKeepsEveryNode) {
     EXPECT_NE(text.find("name=\"FG &amp; more\""), std::string::npos);
     // Indented with tabs, one element per line.
     EXPECT_NE(text.find("\n\t<Surfaces>\n\t\t<Surface name=\"EG\">\n"), std::string::npos);
-}
-
-TEST(DocumentTest, WhitespaceBetweenElementsIsNoNodeButCommentsAre) {
-    TempDir dir;
-    Document doc = Document::open(dir.write("a.xml", kSmall));
+    // Whitespace between elements is no node, a comment is: two surfaces and the comment.
     pugi::xml_node surfaces = tidy::findNode(doc.root(), "Surfaces");
-    ASSERT_TRUE(surfaces);
-    // Two surfaces and the comment between them.
     EXPECT_EQ(tidy::childCount(surfaces), 3);
-    pugi::xml_node first = tidy::findNode(surfaces, "Surface");
-    EXPECT_EQ(first.next_sibling().type(), pugi::node_comment);
+    EXPECT_EQ(tidy::findNode(surfaces, "Surface").next_sibling().type(), pugi::node_comment);
 }
 
 TEST(DocumentTest, RealExportsRoundTripUnchangedInContent) {
@@ -171,15 +165,10 @@ TEST_P(DocumentEncodingTest, SavesInTheSourceEncoding) {
     }
 }
 
-std::string utf16Doc(const char* encodingName, bool little, bool bom) {
-    // "Grün" with ü as U+00FC.
-    std::string ascii =
-        std::string("<?xml version=\"1.0\" encoding=\"") + encodingName +
-        "\"?>\n<LandXML><Surfaces><Surface name=\"Gr\x01n\"/></Surfaces></LandXML>\n";
-    std::string out = toUtf16(ascii, little, bom);
-    size_t at = out.find(little ? std::string("\x01\0", 2) : std::string("\0\x01", 2));
-    out[at + (little ? 0 : 1)] = '\xFC';
-    return out;
+std::string utf16Doc(bool little, bool bom) {
+    return toUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                   "<LandXML><Surfaces><Surface name=\"Gr\xFCn\"/></Surfaces></LandXML>\n",
+                   little, bom);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -202,9 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<LandXML><Surfaces><Surface "
             "name=\"Gr\xFCn\"/></Surfaces></LandXML>",
             Encoding::Latin1, false},
-        EncodingCase{"utf16le", utf16Doc("UTF-16", true, true), Encoding::Utf16LE, true},
-        EncodingCase{"utf16be", utf16Doc("UTF-16", false, true), Encoding::Utf16BE, true},
-        EncodingCase{"utf16le_nobom", utf16Doc("UTF-16", true, false), Encoding::Utf16LE, false}),
+        EncodingCase{"utf16le", utf16Doc(true, true), Encoding::Utf16LE, true},
+        EncodingCase{"utf16be", utf16Doc(false, true), Encoding::Utf16BE, true},
+        EncodingCase{"utf16le_nobom", utf16Doc(true, false), Encoding::Utf16LE, false}),
     [](const auto& param) { return std::string(param.param.label); });
 
 struct BadInput {
@@ -285,14 +274,9 @@ TEST(DocumentTest, ReferencesToAllowedCharactersLoadAndRoundTrip) {
 // stands, in a block or in the tail after the last whole one.
 TEST(DocumentTest, ControlCharacterIsFoundWhereverItStands) {
     TempDir dir;
-    for (auto [length, at] : std::initializer_list<std::pair<size_t, size_t>>{{257, 3},
-                                                                              {257, 15},
-                                                                              {257, 16},
-                                                                              {257, 63},
-                                                                              {257, 64},
-                                                                              {257, 127},
-                                                                              {257, 252},
-                                                                              {70, 66}}) {
+    using Place = std::pair<size_t, size_t>; // length of the text, place of the character
+    for (auto [length, at] : {Place{257, 3}, Place{257, 15}, Place{257, 16}, Place{257, 63},
+                              Place{257, 64}, Place{257, 127}, Place{257, 252}, Place{70, 66}}) {
         std::string text = "<a>" + std::string(length - 7, '\t') + "</a>";
         text[at] = '\x01';
         if (at + 1 < length - 4)
@@ -330,9 +314,7 @@ TEST_P(DocumentSavedFormTest, IsThatOfTextNodes) {
 INSTANTIATE_TEST_SUITE_P(
     MixedContent, DocumentSavedFormTest,
     ::testing::Values(
-        SavedForm{"text_element_text", "<a>text<b/>more</a>", "<a>text<b />more</a>\n"},
         SavedForm{"text_then_elements", "<a>text<b/><c/></a>", "<a>text<b />\n\t<c />\n</a>\n"},
-        SavedForm{"element_then_text", "<a><b/>text</a>", "<a>\n\t<b />text</a>\n"},
         SavedForm{"comment_cdata", "<a>  lead <!--c-->tail<![CDATA[x]]></a>",
                   "<a>  lead <!--c-->tail<![CDATA[x]]></a>\n"},
         SavedForm{"cdata_first", "<a><![CDATA[c]]>text</a>", "<a><![CDATA[c]]>text</a>\n"},
@@ -429,15 +411,6 @@ TEST(DocumentSaveTest, KeepsPermissionsAndReplacesTheTargetOfALink) {
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(dir.listing(), "link.xml real.xml");
-}
-
-TEST(DocumentSaveTest, InPlaceSaveOfTheLoadedFile) {
-    TempDir dir;
-    std::string path = dir.write("a.xml", kSmall);
-    Document doc = Document::open(path);
-    tidy::setAttribute(doc, doc.root(), "changed", "yes");
-    doc.save(path);
-    EXPECT_EQ(tidy::attributeText(Document::open(path).root(), "changed"), "yes");
 }
 
 TEST(DocumentTest, WhereNamesLineAndColumn) {
