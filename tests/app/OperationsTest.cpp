@@ -5,6 +5,7 @@
 
 #include "AppTestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,13 @@ using tidytest::control;
 using tidytest::readFile;
 
 namespace {
+
+// Shape of the cursor the application shows over every window, or nothing when none is forced.
+std::optional<Qt::CursorShape> forcedCursor() {
+    if (const QCursor* cursor = QApplication::overrideCursor())
+        return cursor->shape();
+    return std::nullopt;
+}
 
 // Two surfaces (two of EG's three faces outside) and one curve without "rot".
 const char* kFile = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -42,27 +50,33 @@ protected:
         form_.setUpdaterProgram(QStringLiteral("tidylander-test-no-such-updater"));
         auto& h = form_.hooks();
         h.chooseOpenFile = [this](const QString& folder) -> std::optional<QString> {
-            events_.push_back("open in " + folder.toStdString());
+            record("open in " + folder.toStdString());
             return openAnswer_;
         };
         h.chooseSaveFile = [this](const QString& folder) {
-            events_.push_back("save in " + folder.toStdString());
+            record("save in " + folder.toStdString());
             return saveAnswer_;
         };
-        h.inform = [this](const QString& text) {
-            events_.push_back("inform" + text.toStdString());
-        };
-        h.showError = [this](const QString& text) {
-            events_.push_back("error " + text.toStdString());
-        };
+        h.inform = [this](const QString& text) { record("inform" + text.toStdString()); };
+        h.showError = [this](const QString& text) { record("error " + text.toStdString()); };
         h.askName = [this](const std::string& name) {
-            events_.push_back("name " + name);
+            record("name " + name);
             return tidy::NameAnswer{true, name + "-2"};
         };
         h.pickColor = [this](const std::string& name, std::int32_t preset) {
-            events_.push_back("color " + name + " " + std::to_string(preset));
+            record("color " + name + " " + std::to_string(preset));
             return std::int32_t(7);
         };
+        // The work between the modal windows, such as listing, runs under the wait cursor.
+        QObject::connect(control<QListWidget>(form_, "ListBox1")->model(),
+                         &QAbstractItemModel::rowsInserted, &form_,
+                         [] { EXPECT_EQ(forcedCursor(), Qt::WaitCursor) << "while listing"; });
+    }
+
+    // Every modal window of an operation shows the normal cursor.
+    void record(const std::string& event) {
+        EXPECT_EQ(forcedCursor(), std::nullopt) << event;
+        events_.push_back(event);
     }
 
     QString text(const char* label) { return control<QLabel>(form_, label)->text(); }

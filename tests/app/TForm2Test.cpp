@@ -22,16 +22,10 @@
 #include <gtest/gtest.h>
 #include <version.h>
 
-// Reaches the window's error boundary and its modal wrappers, which only handlers use.
+// Reaches the window's error boundary and its message wrapper, which only handlers use.
 struct TForm2TestAccess {
     static void runOperation(TForm2& form, const std::function<void()>& work) {
         form.runOperation(work);
-    }
-    static std::optional<QString> askOpenFile(TForm2& form, const QString& folder) {
-        return form.askOpenFile(folder);
-    }
-    static QString askSaveFile(TForm2& form, const QString& folder) {
-        return form.askSaveFile(folder);
     }
     static void informUser(TForm2& form, const QString& text) { form.informUser(text); }
 };
@@ -355,42 +349,6 @@ TEST_F(TForm2Test, ErrorThatEscapesAnOperationIsShownAndTheWindowStaysAsItWas) {
         EXPECT_TRUE(form_.isVisible());
         EXPECT_EQ(edit->text(), QStringLiteral("/survey/road.xml"));
     }
-}
-
-TEST_F(TForm2Test, ModalWindowsOfAnOperationShowTheNormalCursor) {
-    std::vector<std::optional<Qt::CursorShape>> inModal;
-    std::vector<std::optional<Qt::CursorShape>> afterModal;
-    form_.hooks().chooseOpenFile = [&](const QString& folder) -> std::optional<QString> {
-        inModal.push_back(forcedCursor());
-        return folder + QStringLiteral("/road.xml");
-    };
-    form_.hooks().chooseSaveFile = [&](const QString& folder) {
-        inModal.push_back(forcedCursor());
-        return folder + QStringLiteral("/copy.xml");
-    };
-    QString informed;
-    form_.hooks().inform = [&](const QString& text) {
-        inModal.push_back(forcedCursor());
-        informed = text;
-    };
-
-    TForm2TestAccess::runOperation(form_, [&] {
-        EXPECT_EQ(TForm2TestAccess::askOpenFile(form_, QStringLiteral("/in")),
-                  QStringLiteral("/in/road.xml"));
-        afterModal.push_back(forcedCursor());
-        EXPECT_EQ(TForm2TestAccess::askSaveFile(form_, QStringLiteral("/out")),
-                  QStringLiteral("/out/copy.xml"));
-        afterModal.push_back(forcedCursor());
-        TForm2TestAccess::informUser(form_, QStringLiteral(" Ready "));
-        afterModal.push_back(forcedCursor());
-    });
-
-    using Shapes = std::vector<std::optional<Qt::CursorShape>>;
-    EXPECT_EQ(inModal, Shapes(3, std::nullopt));
-    EXPECT_EQ(afterModal, Shapes(3, Qt::WaitCursor));
-    EXPECT_EQ(informed, QStringLiteral(" Ready "));
-    EXPECT_EQ(forcedCursor(), std::nullopt);
-    EXPECT_TRUE(errors_.empty());
 }
 
 } // namespace
