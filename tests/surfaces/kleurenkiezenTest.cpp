@@ -143,81 +143,68 @@ TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
     EXPECT_EQ(preview(d), QColor(0, 0, 0));
 }
 
-TEST(kleurenkiezenTest, OutcomeFollowsTheWayTheDialogIsLeft) {
+// The preview shows the preset's colour only for a preset from 1 to 255, else black; the
+// presets run over both ends of that range.
+TEST(kleurenkiezenTest, PreviewAndOutcomeFollowThePresetAndTheWayTheDialogIsLeft) {
+    const QColor black(0, 0, 0);
     struct Case {
         const char* what;
         std::int32_t preset;
         std::function<void(Tkleuren&)> act;
+        QColor preview;
         std::int32_t expected;
     };
     const auto select = [](Tkleuren& d) { clickButton(d, "Button1"); };
     const Case cases[] = {
-        {"cancel after several clicks", 12,
+        {"cancel after several clicks", 1,
          [](Tkleuren& d) {
              clickCell(d, 1, 0);
              clickCell(d, 5, 2);
              clickButton(d, "Button2");
          },
-         -1},
-        {"Select without a click", 12, select, 12},
-        {"Select without a click, preset out of range", 300, select, 300},
-        {"Select without a click, negative preset", -1, select, 0},
-        {"Select after a click", 12,
+         QColor(255, 0, 0), -1},
+        {"Select without a click", 200, select, QColor(191, 0, 255), 200},
+        {"Select without a click, preset out of range", 256, select, black, 256},
+        {"Select without a click, negative preset", -1, select, black, 0},
+        {"Select after a click", 255,
          [](Tkleuren& d) {
              clickCell(d, 5, 2);
              clickButton(d, "Button1");
          },
-         37},
-        {"close box, negative preset", -7, [](Tkleuren& d) { d.close(); }, -7},
+         QColor(255, 255, 255), 37},
+        {"close box, negative preset", -7, [](Tkleuren& d) { d.close(); }, black, -7},
         {"close box after a click", 12,
          [](Tkleuren& d) {
              clickCell(d, 3, 1);
              d.close();
          },
-         19},
-        {"double-click on the last cell", 0, [](Tkleuren& d) { doubleClickCell(d, 15, 15); }, 255},
+         paletteColor(12), 19},
+        {"double-click on the last cell", 0, [](Tkleuren& d) { doubleClickCell(d, 15, 15); }, black,
+         255},
     };
     Tkleuren d; // one instance for every showing, as in the program
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        // Leave the preview green, a colour no case expects, so one not repainted shows up.
+        pickWhile(d, "S", 3, [&] { d.close(); });
+        ASSERT_EQ(preview(d), QColor(0, 255, 0));
         // The adapter fills the labels before the dialog shows, over what the last showing left.
         const std::string name = std::string("Maaiveld Ø ") + c.what;
         QString shownName;
         QString shownIndex;
+        QColor shownPreview;
         const std::int32_t result = pickWhile(d, name, c.preset, [&] {
             shownName = control<QLabel>(d, "Label4")->text();
             shownIndex = label1(d);
+            shownPreview = preview(d);
             c.act(d);
         });
         EXPECT_EQ(shownName, QString::fromStdString(name));
         EXPECT_EQ(shownIndex, QString::number(c.preset));
+        EXPECT_EQ(shownPreview, c.preview);
         EXPECT_EQ(result, c.expected);
         EXPECT_EQ(d.SelectedColor, c.expected);
         EXPECT_FALSE(d.isVisible());
-    }
-}
-
-TEST(kleurenkiezenTest, PreviewShowsTheChoiceOnlyForAPresetFromOneTo255) {
-    struct Case {
-        std::int32_t preset;
-        QColor expected;
-    };
-    const Case cases[] = {
-        {0, QColor(0, 0, 0)},       {-1, QColor(0, 0, 0)},  {256, QColor(0, 0, 0)},
-        {200, QColor(191, 0, 255)}, {1, QColor(255, 0, 0)}, {255, QColor(255, 255, 255)},
-    };
-    Tkleuren d;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.preset);
-        // Leave the preview green, a colour no case expects, so one not repainted shows up.
-        pickWhile(d, "S", 3, [&] { d.close(); });
-        ASSERT_EQ(preview(d), QColor(0, 255, 0));
-        QColor shown;
-        pickWhile(d, "S", c.preset, [&] {
-            shown = preview(d);
-            d.close();
-        });
-        EXPECT_EQ(shown, c.expected);
     }
 }
 
