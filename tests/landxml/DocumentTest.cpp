@@ -2,6 +2,7 @@
 #include "landxml/Document.h"
 
 #include "TestSupport.h"
+#include "XmlDump.h"
 #include "landxml/Error.h"
 #include "landxml/Nodes.h"
 
@@ -15,6 +16,7 @@
 
 using tidy::Document;
 using tidy::Encoding;
+using tidytest::dump;
 using tidytest::readFile;
 using tidytest::TempDir;
 
@@ -37,17 +39,6 @@ const char* kSmall = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 // Every node of `a` and `b` in document order: kind, name, value and attributes.
-std::string dump(pugi::xml_node n) {
-    std::string out;
-    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-        out += std::to_string(int(c.type())) + "<" + c.name() + ">" + c.value();
-        for (pugi::xml_attribute a : c.attributes())
-            out += std::string(" ") + a.name() + "=" + a.value();
-        out += "{" + dump(c) + "}";
-    }
-    return out;
-}
-
 // Each byte of `latin1` as one UTF-16 code unit.
 std::string toUtf16(std::string_view latin1, bool little, bool bom) {
     std::string out;

@@ -2,6 +2,7 @@
 #include "landxml/MarkupSpace.h"
 
 #include "TestSupport.h"
+#include "XmlDump.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -55,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"cut_short", "<r>\n<a/>\n<b x=\"1>\n</r>", "<r><a/><b x=\"1>\n</r>"}),
     [](const auto& param) { return std::string(param.param.label); });
 
-// Every node in document order with its kind, name, value and attributes.
+// What the parser reads from `text`.
 std::string content(const std::string& text) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
@@ -65,19 +66,7 @@ std::string content(const std::string& text) {
                         pugi::encoding_utf8);
     if (!result)
         return std::string("error: ") + result.description();
-    struct Walker : pugi::xml_tree_walker {
-        std::string out;
-        bool for_each(pugi::xml_node& n) override {
-            out += std::to_string(depth()) + " " + std::to_string(int(n.type())) + " <" + n.name() +
-                   "> [" + n.value() + "]";
-            for (pugi::xml_attribute a : n.attributes())
-                out += std::string(" ") + a.name() + "=[" + a.value() + "]";
-            out += "\n";
-            return true;
-        }
-    } walker;
-    doc.traverse(walker);
-    return walker.out;
+    return tidytest::dump(doc);
 }
 
 // Real exports: the parser reads the same nodes from both texts, and every byte left maps back
