@@ -32,7 +32,8 @@ std::size_t endOfTag(const char* text, std::size_t size, std::size_t i) {
     return npos;
 }
 
-bool isAsciiNameCharacter(char c) {
+// Whether `c` may stand in a name: after "<?xml" it makes the target another one.
+bool continuesName(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            c == ':' || c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
@@ -43,7 +44,7 @@ bool isAsciiNameCharacter(char c) {
 std::size_t endOfProcessingInstruction(const char* text, std::size_t size, std::size_t i) {
     const std::string_view rest(text + i, size - i);
     const bool declaration = rest.size() > 5 && (rest[2] | ' ') == 'x' && (rest[3] | ' ') == 'm' &&
-                             (rest[4] | ' ') == 'l' && !isAsciiNameCharacter(rest[5]);
+                             (rest[4] | ' ') == 'l' && !continuesName(rest[5]);
     if (!declaration) {
         const std::size_t at = rest.find("?>", 2);
         return at == npos ? npos : i + at + 2;
