@@ -6,6 +6,10 @@ set -euo pipefail
 # clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev
           locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev)
+# scdoc writes the man pages; the rest builds the Debian package (scripts/package.sh) and checks
+# it (tests/packaging/).
+packages+=(scdoc dpkg-dev file lintian desktop-file-utils appstream shared-mime-info
+           libglib2.0-bin)
 packages+=("$@")
 
 missing=()
