@@ -6,20 +6,21 @@
 # Exits 77 (skipped) only when a tool the checks need is not installed.
 set -euo pipefail
 
-build=$(realpath "$1")
-version=$2
-cases=$(realpath "$3")
-realdata=$4
-landxmlType=application/x-landxml+xml
-
-tools=(cpack dpkg-deb dpkg-shlibdeps dpkg-architecture file readelf desktop-file-validate appstreamcli
-       update-mime-database gio lintian)
+# scdoc writes the man pages at build time; without it the package would lack them.
+tools=(scdoc cpack dpkg-deb dpkg-shlibdeps dpkg-architecture file readelf desktop-file-validate
+       appstreamcli update-mime-database gio lintian)
 for tool in "${tools[@]}"; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (scripts/deps.sh installs it)"
         exit 77
     fi
 done
+
+build=$(realpath "$1")
+version=$2
+cases=$(realpath "$3")
+realdata=$4
+landxmlType=application/x-landxml+xml
 
 failures=0
 fail() {
@@ -32,7 +33,7 @@ trap 'rm -rf "$work"' EXIT
 
 # cpack installs what the build folder has built into its own staging folder under -B.
 SECONDS=0
-(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) ||
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B out) >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; echo "FAILED: cpack"; exit 1; }
 deb="$work/out/tidylander_${version}_amd64.deb"
 [ -f "$deb" ] || { cat "$work/cpack.log"; echo "FAILED: no $(basename "$deb")"; exit 1; }
@@ -90,7 +91,8 @@ update-mime-database "$mimeData/mime" >"$work/mime.log" 2>&1 ||
     { cat "$work/mime.log"; fail "update-mime-database"; }
 contentType() {
     XDG_DATA_DIRS="$mimeData:/usr/share" XDG_DATA_HOME="$work/home" \
-        gio info --attributes=standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p'
+        gio info --attributes=standard::content-type "$1" |
+        sed -n 's/^ *standard::content-type: //p'
 }
 checkType() {
     local type
