@@ -99,8 +99,12 @@ void writeFileAtomically(const std::string& path, const std::string& bytes) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     std::random_device random;
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tidy-" +
-                                                       std::to_string(random()));
+    // Appended piece by piece: GCC 12 warns wrongly about a chain of string additions here.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tidy-";
+    name += std::to_string(random());
+    const fs::path temporary = target.parent_path() / name;
     auto fail = [&](int error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
