@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
+#include "app/SurfacePreview.h"
 #include "app/ThrottledDisplay.h"
 #include "app/UpdateCheck.h"
 #include "cleaning/EditAndSave.h"
@@ -137,6 +138,10 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
     connect(ui_->Button5, &QPushButton::clicked, this, &TForm2::Button5Click);
     connect(ui_->Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
     ui_->Edit1->installEventFilter(this);
+    // A double-click or Enter on a surface line opens that surface's preview.
+    connect(ui_->ListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        SurfacePreview::open(this, currentPath(), ui_->ListBox1->row(item));
+    });
 
     installDefaultHooks();
 

@@ -5,6 +5,7 @@
 #   - the naive floor: plain pugixml load + save (bench/naive_floor.cpp),
 #   - tidyland scan --count-triangles,
 #   - tidyland clean --triangles --curves -o OUT,
+#   - tidyland render -o OUT.png (the first surface; the generated ones are all the same size),
 #   - xmlstarlet deleting the same faces (installed with apt-get when missing),
 # and the window's "Edit and save" (Button1Click on the offscreen platform) on the 100 MB file.
 # Each figure is the median of RUNS rounds; each ratio is taken within a round, then its median
@@ -119,8 +120,9 @@ for round in $(seq 0 "$runs"); do
         measure naive "$size" "$naive_floor" "$file" "$work/out.xml"
         measure scan "$size" "$tidyland" scan --count-triangles "$file"
         measure clean "$size" "$tidyland" clean --triangles --curves -o "$work/out.xml" "$file"
+        measure render "$size" "$tidyland" render -o "$work/out.png" "$file"
         measure xmlstarlet "$size" bash -c 'delete_outside_faces "$1" "$2"' _ "$file" "$work/out.xml"
-        rm -f "$work/out.xml"
+        rm -f "$work/out.xml" "$work/out.png"
     done
     echo "== round $round, window on $window_size MB ==" >&2
     cp "$(input $window_size)" "$work/window.xml" # Button1Click saves over its file
@@ -163,13 +165,14 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $commit;" \
         "median of $runs rounds; wall seconds / peak MiB; memory warmed first: $([ "$warm" = 1 ] && echo yes || echo no)"
     echo
-    echo "| file | naive floor | scan | clean | xmlstarlet | scan / naive | clean / naive | xmlstarlet / clean | clean peak / file |"
-    echo "|---|---|---|---|---|---|---|---|---|"
+    echo "| file | naive floor | scan | clean | xmlstarlet | render | scan / naive | clean / naive | xmlstarlet / clean | render / scan | clean peak / file | render peak / file |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
     for size in $sizes; do
         bytes=$(stat -c %s "$(input "$size")")
         file_mib=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')
         awk -v b="$bytes" '{ printf "%.6f\n", $2 * 1024 / b }' "$results/clean-$size" >"$work/peak-ratios"
-        echo "| $size MB ($file_mib MiB) | $(seconds naive "$size") s / $(mib naive "$size") | $(seconds scan "$size") s / $(mib scan "$size") | $(seconds clean "$size") s / $(mib clean "$size") | $(seconds xmlstarlet "$size") s / $(mib xmlstarlet "$size") | $(two "$(ratio_median "$results/scan-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/clean-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/xmlstarlet-$size" "$results/clean-$size" 1)") | $(two "$(median "$work/peak-ratios" 1)") |"
+        awk -v b="$bytes" '{ printf "%.6f\n", $2 * 1024 / b }' "$results/render-$size" >"$work/render-peak-ratios"
+        echo "| $size MB ($file_mib MiB) | $(seconds naive "$size") s / $(mib naive "$size") | $(seconds scan "$size") s / $(mib scan "$size") | $(seconds clean "$size") s / $(mib clean "$size") | $(seconds xmlstarlet "$size") s / $(mib xmlstarlet "$size") | $(seconds render "$size") s / $(mib render "$size") | $(two "$(ratio_median "$results/scan-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/clean-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/xmlstarlet-$size" "$results/clean-$size" 1)") | $(two "$(ratio_median "$results/render-$size" "$results/scan-$size" 1)") | $(two "$(median "$work/peak-ratios" 1)") | $(two "$(median "$work/render-peak-ratios" 1)") |"
     done
     echo
     echo "Targets:"
@@ -184,6 +187,12 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
             "$results/clean-100" >"$work/peak-ratios"
         r=$(median "$work/peak-ratios" 1)
         echo "- clean peak memory / file size on 100 MB: $(two "$r") (<= 3: $(verdict "$r" 3 '<='))"
+        r=$(ratio_median "$results/render-100" "$results/scan-100" 1)
+        echo "- render / scan on 100 MB: $(two "$r") (<= 2: $(verdict "$r" 2 '<='))"
+        awk -v b="$(stat -c %s "$(input 100)")" '{ printf "%.6f\n", $2 * 1024 / b }' \
+            "$results/render-100" >"$work/peak-ratios"
+        r=$(median "$work/peak-ratios" 1)
+        echo "- render peak memory / file size on 100 MB: $(two "$r") (<= 3: $(verdict "$r" 3 '<='))"
     fi
     if [ -f "$results/scan-400" ] && [ -f "$results/scan-100" ]; then
         for name in scan clean; do
@@ -201,6 +210,7 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "- naive floor: naive_floor FILE OUT"
     echo "- scan: tidyland scan --count-triangles FILE"
     echo "- clean: tidyland clean --triangles --curves -o OUT FILE"
+    echo "- render: tidyland render -o OUT.png FILE"
     echo "- xmlstarlet: xmlstarlet ed -N l=$namespace -d '//l:F[@i=\"1\"]' FILE > OUT"
     echo "- window: window_edit_and_save COPY-OF-FILE (Button4Click, then Button1Click timed)"
     echo

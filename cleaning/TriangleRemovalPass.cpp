@@ -32,14 +32,6 @@ void listSurfaces(pugi::xml_node surfaces, bool trmSuffix,
     }
 }
 
-// localName(node) == "F", without the search for a prefix in the common case of a bare "F".
-bool isFace(pugi::xml_node node) {
-    const char* name = node.name();
-    if (name[0] == 'F' && name[1] == '\0')
-        return node.type() == pugi::node_element;
-    return localName(node) == "F";
-}
-
 std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
     if (!token.empty() && token.front() == '+')
         token.remove_prefix(1);
@@ -91,18 +83,6 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
     }
 }
 
-// Whether a face lies outside the boundary: its "i" read as an integer is 1. Nearly every face
-// carries "1", "0" or nothing; any other text takes the full reading, with its errors.
-bool isOutside(const Document& document, pugi::xml_node face) {
-    const pugi::xml_attribute i = face.attribute("i");
-    if (!i)
-        return false;
-    const char* text = i.value();
-    if ((text[0] == '0' || text[0] == '1') && text[1] == '\0')
-        return text[0] == '1';
-    return attributeInt(document, face, "i") == 1;
-}
-
 // Walks one Faces element and removes its outside faces; returns the running total.
 std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int32_t removed,
                         const std::function<void(std::int32_t)>& showRemovedCount,
@@ -140,6 +120,25 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
 }
 
 } // namespace
+
+// Without the search for a prefix in the common case of a bare "F".
+bool isFace(pugi::xml_node node) {
+    const char* name = node.name();
+    if (name[0] == 'F' && name[1] == '\0')
+        return node.type() == pugi::node_element;
+    return localName(node) == "F";
+}
+
+// Nearly every face carries "1", "0" or nothing; any other text takes the full reading.
+bool isOutside(const Document& document, pugi::xml_node face) {
+    const pugi::xml_attribute i = face.attribute("i");
+    if (!i)
+        return false;
+    const char* text = i.value();
+    if ((text[0] == '0' || text[0] == '1') && text[1] == '\0')
+        return text[0] == '1';
+    return attributeInt(document, face, "i") == 1;
+}
 
 void TriangleRemovalPass(Document& document, bool trmSuffix,
                          const std::function<void(const std::string&)>& addLine,

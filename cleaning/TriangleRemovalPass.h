@@ -9,6 +9,13 @@
 
 namespace tidy {
 
+// Whether `node` is an F element (matched on the local name).
+bool isFace(pugi::xml_node node);
+
+// Whether a face lies outside the boundary: its "i" read as an integer is 1. Throws Error for an
+// "i" that is not a decimal integer.
+bool isOutside(const Document& document, pugi::xml_node face);
+
 // Removes from every surface the faces whose "i" is 1 (triangles outside the boundary) and
 // renumbers the neighbour references ("n") of the faces that stay. On the way it lists the first
 // ten surfaces through addLine (their names, with ".trm" when trmSuffix is set), shows the number

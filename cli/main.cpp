@@ -2,6 +2,7 @@
 // tidyland: the window's operations for scripts and batches, on the same core functions.
 #include "cleaning/EditAndSave.h"
 #include "cli/Output.h"
+#include "cli/Render.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
 #include "landxml/ScanDocument.h"
@@ -25,6 +26,7 @@ constexpr const char* kUsage = R"(usage:
   tidyland clean  [--triangles] [--curves] (--in-place | -o OUT) [--json] FILE...
   tidyland rename [--name OLD=NEW]... (--in-place | -o OUT) [--json] FILE...
   tidyland color  [--color NAME=INDEX]... (--in-place | -o OUT) [--json] FILE...
+  tidyland render [--surface NAME] [--size WxH] -o OUT.png [--json] FILE
   tidyland --help
   tidyland --version
 )";
@@ -233,6 +235,8 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return kSuccess;
     }
+    if (argc >= 2 && std::string(argv[1]) == "render")
+        return renderCommand(argc, argv, kUsage);
     Command command;
     try {
         if (argc < 2)

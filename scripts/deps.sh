@@ -3,8 +3,9 @@
 # warm machine does not wait for apt.
 set -euo pipefail
 
+# zlib compresses the pictures of tidyland render.
 # clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev zlib1g-dev
           locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev)
 # scdoc writes the man pages; the rest builds the Debian package (scripts/package.sh) and checks
 # it (tests/packaging/).

@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/Png.h"
+
+#include "landxml/Error.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+namespace tidycli {
+
+namespace {
+
+void putBigEndian(std::string& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += char((value >> shift) & 0xFF);
+}
+
+// Appends a chunk: length, type, data, and the CRC over type and data.
+void putChunk(std::string& out, const char (&type)[5], const std::string& data) {
+    putBigEndian(out, std::uint32_t(data.size()));
+    const std::size_t crcFrom = out.size();
+    out.append(type, 4);
+    out += data;
+    const auto* bytes = reinterpret_cast<const Bytef*>(out.data() + crcFrom);
+    putBigEndian(out, std::uint32_t(crc32(0L, bytes, uInt(out.size() - crcFrom))));
+}
+
+// Feeds what `stream` holds to deflate, growing `out` whenever it fills.
+int deflateInto(z_stream& stream, std::string& out, int flush) {
+    for (;;) {
+        if (stream.avail_out == 0) {
+            const std::size_t used = stream.total_out;
+            out.resize(out.size() * 2);
+            stream.next_out = reinterpret_cast<Bytef*>(out.data() + used);
+            stream.avail_out = uInt(out.size() - used);
+        }
+        const int status = deflate(&stream, flush);
+        if (status == Z_STREAM_ERROR || status == Z_STREAM_END)
+            return status;
+        if (stream.avail_out != 0 && flush != Z_FINISH)
+            return status;
+    }
+}
+
+// Each row goes in with filter type 0 ("none"): the fills are long runs of one index, which
+// run-length matching at the fastest level packs well, and quickly.
+std::string compressRows(const tidy::Picture& picture) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK)
+        throw tidy::Error("cannot start the PNG compression");
+    std::string out(deflateBound(&stream, uLong(picture.pixels.size()) + uLong(picture.height)),
+                    '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    Bytef filterNone = 0;
+    const std::size_t width = std::size_t(picture.width);
+    for (int y = 0; y < picture.height; ++y) {
+        stream.next_in = &filterNone;
+        stream.avail_in = 1;
+        deflateInto(stream, out, Z_NO_FLUSH);
+        // zlib's input pointer is not const, but deflate only reads through it.
+        stream.next_in = const_cast<Bytef*>(picture.pixels.data() + std::size_t(y) * width);
+        stream.avail_in = uInt(width);
+        deflateInto(stream, out, Z_NO_FLUSH);
+    }
+    const int status = deflateInto(stream, out, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        throw tidy::Error("cannot compress the picture");
+    return out;
+}
+
+} // namespace
+
+std::string encodePng(const tidy::Picture& picture) {
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    std::string header;
+    putBigEndian(header, std::uint32_t(picture.width));
+    putBigEndian(header, std::uint32_t(picture.height));
+    header += std::string("\x08\x03\x00\x00\x00", 5); // 8 bits, palette, deflate, no interlace
+    putChunk(png, "IHDR", header);
+    std::string palette;
+    for (std::uint32_t rgb : tidy::kPicturePalette)
+        for (int shift = 16; shift >= 0; shift -= 8)
+            palette += char((rgb >> shift) & 0xFF);
+    putChunk(png, "PLTE", palette);
+    putChunk(png, "IDAT", compressRows(picture));
+    putChunk(png, "IEND", {});
+    return png;
+}
+
+void writeFileAtomically(const std::string& path, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::random_device random;
+    // Appended piece by piece: GCC 12 warns wrongly about a chain of string additions here.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tidy-";
+    name += std::to_string(random());
+    const fs::path temporary = target.parent_path() / name;
+    auto fail = [&](int error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw tidy::Error(path + ": cannot write: " + std::strerror(error));
+    };
+    std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
+    if (!file)
+        throw tidy::Error(path + ": cannot write: " + std::strerror(errno));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int writeError = errno;
+    if (std::fclose(file) != 0 || !written)
+        fail(written ? errno : writeError);
+    std::error_code error;
+    fs::rename(temporary, target, error);
+    if (error)
+        fail(error.value());
+}
+
+} // namespace tidycli

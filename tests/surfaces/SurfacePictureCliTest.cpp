@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tidyland render as scripts see it: the PNG it writes, its report and its exit status.
+#include "TestSupport.h"
+#include "Tidyland.h"
+#include "surfaces/SurfaceModel.h"
+#include "surfaces/SurfacePicture.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+
+using tidytest::dataPath;
+using tidytest::runTidyland;
+using tidytest::TempDir;
+
+namespace {
+
+const std::string kSideBySide = dataPath("picture/inside_and_outside/input.xml");
+
+struct Rgb {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0xRRGGBB, row by row
+};
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
+// The pixels of an 8-bit palette PNG whose rows carry filter type 0, as tidyland writes them;
+// any other PNG fails the test rather than comparing wrongly.
+Rgb decode(const std::string& png) {
+    Rgb rgb;
+    std::string palette;
+    std::string data;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = bigEndian(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        const std::string body = png.substr(at + 8, length);
+        if (type == "IHDR") {
+            rgb.width = int(bigEndian(body, 0));
+            rgb.height = int(bigEndian(body, 4));
+            EXPECT_EQ(body.substr(8), std::string("\x08\x03\x00\x00\x00", 5));
+        }
+        palette += type == "PLTE" ? body : "";
+        data += type == "IDAT" ? body : "";
+        at += 12 + length;
+    }
+    std::string rows(std::size_t(rgb.width + 1) * std::size_t(rgb.height), '\0');
+    uLongf size = uLongf(rows.size());
+    EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
+                         reinterpret_cast<const Bytef*>(data.data()), uLong(data.size())),
+              Z_OK);
+    for (int y = 0; y < rgb.height; ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(rgb.width + 1);
+        EXPECT_EQ(rows[row], '\0') << "filter of row " << y;
+        for (int x = 0; x < rgb.width; ++x) {
+            const std::size_t entry = 3 * std::uint8_t(rows[row + 1 + std::size_t(x)]);
+            rgb.pixels.push_back(std::uint32_t(std::uint8_t(palette[entry])) << 16 |
+                                 std::uint32_t(std::uint8_t(palette[entry + 1])) << 8 |
+                                 std::uint8_t(palette[entry + 2]));
+        }
+    }
+    return rgb;
+}
+
+} // namespace
+
+// The golden picture, and the very pixels the window is given for the same surface and size.
+TEST(SurfacePictureCliTest, RenderWritesTheWindowsPicture) {
+    TempDir dir;
+    const std::string out = dir.file("out.png");
+    const auto r = runTidyland({"render", "--size", "40x20", "--json", "-o", out, kSideBySide});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "{\"file\":\"" + kSideBySide + "\",\"output\":\"" + out +
+                         "\",\"surface\":\"side by side\",\"faces\":4,\"outsideFaces\":2,"
+                         "\"points\":6,\"skippedFaces\":0}\n");
+    const Rgb written = decode(tidytest::readFile(out));
+    ASSERT_EQ(written.width, 40);
+    ASSERT_EQ(written.height, 20);
+    EXPECT_EQ(written.pixels,
+              decode(tidytest::readFile(dataPath("render/inside_and_outside_40x20.png"))).pixels);
+
+    const tidy::Document document = tidy::Document::open(kSideBySide);
+    const tidy::SurfaceModel model =
+        tidy::readSurfaceModel(document, tidy::listedSurface(document, 0));
+    const tidy::Picture picture =
+        tidy::drawSurface(model, tidy::fitViewport(model, 40, 20), 40, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(written.pixels[std::size_t(y * 40 + x)],
+                      tidy::kPicturePalette[picture.at(x, y)])
+                << x << "," << y;
+    EXPECT_EQ(dir.listing(), "out.png");
+}
+
+// Failures name the file, write nothing and leave no temporary file; usage errors exit 2.
+TEST(SurfacePictureCliTest, FailuresWriteNothing) {
+    const std::string noFaces = dataPath("picture/no_faces/input.xml");
+    const std::string gap = dataPath("picture/missing_point/input.xml");
+    struct Case {
+        std::vector<std::string> args; // "OUT" stands for the output in a fresh folder
+        int status;
+        std::string err; // the start of stderr
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {{"-o", "OUT", noFaces},
+         1,
+         "tidyland: " + noFaces + ": surface \"points only\" has no faces to draw\n",
+         false},
+        {{"--surface", "none", "-o", "OUT", kSideBySide},
+         1,
+         "tidyland: " + kSideBySide + ": no surface named \"none\"\n",
+         false},
+        {{"-o", "OUT", gap}, 0, "tidyland: " + gap + ": warning: 1 of 2 faces name points", true},
+        {{"--size", "0x5", "-o", "OUT", kSideBySide}, 2, "tidyland: --size needs WxH", false},
+        {{"--size", "40", "-o", "OUT", kSideBySide}, 2, "tidyland: --size needs WxH", false},
+        {{kSideBySide}, 2, "tidyland: render needs -o OUT.png\n", false},
+        {{"-o", "OUT", kSideBySide, gap}, 2, "tidyland: render takes one FILE only\n", false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = {"render"};
+        for (const std::string& a : c.args)
+            args.push_back(a == "OUT" ? dir.file("out.png") : a);
+        SCOPED_TRACE(args[args.size() - 1] + " " + args[1]);
+        const auto r = runTidyland(args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        EXPECT_EQ(dir.listing(), c.written ? "out.png" : "");
+    }
+}
+
+// The picture must never take the place of the survey it shows.
+TEST(SurfacePictureCliTest, RefusesToWriteOverItsInput) {
+    TempDir dir;
+    const std::string survey = dir.write("survey.xml", tidytest::readFile(kSideBySide));
+    const auto r = runTidyland({"render", "-o", survey, survey});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(tidytest::readFile(survey), tidytest::readFile(kSideBySide));
+    EXPECT_EQ(dir.listing(), "survey.xml");
+}
