@@ -619,6 +619,7 @@ Document Document::open(const std::string& path) {
     if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         return d;
 
+    d.stamp_ = stampOf(path); // before the read: a change while reading is then seen as one
     DecodedText text = decodeFile(path);
     if (size_t at = forbiddenControlAt(text.utf8.data, text.utf8.size); at != std::string::npos) {
         const auto c = static_cast<unsigned char>(text.utf8.data[at]);
@@ -893,7 +894,7 @@ void Document::save(const std::string& destination) const {
                         "\"&#31;\"");
     }
 
-    AtomicFile file(destination);
+    AtomicFile file(destination, {path_, stamp_});
 
     pugi::xml_encoding enc = pugi::encoding_utf8;
     switch (encoding_) {

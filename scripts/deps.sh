@@ -3,9 +3,10 @@
 # warm machine does not wait for apt.
 set -euo pipefail
 
-# clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh.
+# clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh. acl's setfacl and
+# getfacl let the save tests check that a replaced file keeps its ACL.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev
-          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev)
+          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev acl)
 packages+=("$@")
 
 missing=()
