@@ -75,7 +75,7 @@ private:
         const std::optional<double> radius = parseNumber(radiusText);
         if (!radius)
             throw Error(document_.where(curve) + ": curve " + std::to_string(counts_.curveCount) +
-                        ": the radius " + quoted(radiusText) + " is not a number");
+                        ": the radius " + quotedText(radiusText) + " is not a number");
         if (hasAttribute(curve, "rot"))
             return;
 
@@ -127,7 +127,7 @@ private:
         const std::optional<PointText> point = SplitPointText(text);
         if (!point)
             throw Error(document_.where(element) + ": " + curveName + ": " + what + " " +
-                        quoted(text) + " does not begin with two numbers");
+                        quotedText(text) + " does not begin with two numbers");
         return *point;
     }
 

@@ -244,8 +244,8 @@ DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t 
     d.encoding = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
     std::string decl = declaredEncoding(out);
     if (!decl.empty() && !isUtf16Name(decl))
-        throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=\"" +
-                    decl + "\"");
+        throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=" +
+                    quotedText(decl));
     return d;
 }
 
@@ -566,8 +566,8 @@ static DecodedText decodeFile(const std::string& path) {
     if (d.bom && !decl.empty() && !isUtf8Name(decl))
         throw Error(
             path +
-            ": the file starts with a UTF-8 byte-order mark but its declaration says encoding=\"" +
-            decl + "\"");
+            ": the file starts with a UTF-8 byte-order mark but its declaration says encoding=" +
+            quotedText(decl));
 
     if (decl.empty() || isUtf8Name(decl) || isAsciiName(decl)) {
         d.encoding = isAsciiName(decl) ? Encoding::Ascii : Encoding::Utf8;
@@ -599,10 +599,10 @@ static DecodedText decodeFile(const std::string& path) {
         return d;
     }
     if (isUtf16Name(decl))
-        throw Error(path + ": the declaration says encoding=\"" + decl +
-                    "\" but the file is not stored as UTF-16");
-    throw Error(path + ": the file declares encoding=\"" + decl +
-                "\", which tidylander cannot write back faithfully; supported are UTF-8, UTF-16 "
+        throw Error(path + ": the declaration says encoding=" + quotedText(decl) +
+                    " but the file is not stored as UTF-16");
+    throw Error(path + ": the file declares encoding=" + quotedText(decl) +
+                ", which tidylander cannot write back faithfully; supported are UTF-8, UTF-16 "
                 "and ISO-8859-1");
 }
 

@@ -16,7 +16,7 @@ public:
 
 // A text from the file as a message quotes it: in double quotes and, since a pathological file
 // must not flood the message, cut after 60 bytes (never inside a character) with "...".
-inline std::string quoted(std::string_view text) {
+inline std::string quotedText(std::string_view text) {
     constexpr std::size_t longest = 60;
     if (text.size() <= longest)
         return "\"" + std::string(text) + "\"";
