@@ -40,7 +40,7 @@ links are refused, and so is a file that changed on disk while it was being work
 
 --json writes one JSON object per FILE and line, always valid UTF-8. A byte of a file name (or
 of a message quoting one) that is not part of valid UTF-8 is written as the private-use
-character U+EF80 + (byte - 0x80), so byte 0xE9 becomes U+EF69; mapping U+EF80..U+EFFF back to
+character U+EF80 + (byte - 0x80), so byte 0xE9 becomes U+EFE9; mapping U+EF80..U+EFFF back to
 bytes 0x80..0xFF gives the name again (only a name holding those characters itself is
 ambiguous).
 
