@@ -433,6 +433,8 @@ void TForm2::runOperation(const std::function<void()>& work) {
         const WaitCursor wait(waitCursors_);
         try {
             work();
+        } catch (const std::bad_alloc&) {
+            failure = ui_->Edit1->text() + QStringLiteral(": not enough memory to load it");
         } catch (const std::exception& error) {
             failure = QString::fromUtf8(error.what());
         } catch (...) {

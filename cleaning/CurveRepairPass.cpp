@@ -20,17 +20,6 @@ constexpr double degreesPerRadian = 57.29577951;
 // Compared with a difference of squared lengths, not of lengths.
 constexpr double radiusTolerance = 0.005;
 
-// Texts quoted in messages come from the file; a pathological one must not flood the message.
-std::string quoted(std::string_view text) {
-    constexpr std::size_t longest = 60;
-    if (text.size() <= longest)
-        return "\"" + std::string(text) + "\"";
-    std::size_t cut = longest;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return "\"" + std::string(text.substr(0, cut)) + "...\"";
-}
-
 // The direction of a point seen from the centre, in degrees within [0, 360).
 double directionDegrees(PointText point, PointText centre) {
     const double dp = point.p - centre.p;
@@ -86,7 +75,7 @@ private:
         const std::optional<double> radius = parseNumber(radiusText);
         if (!radius)
             throw Error(document_.where(curve) + ": curve " + std::to_string(counts_.curveCount) +
-                        ": the radius " + quoted(radiusText) + " is not a number");
+                        ": the radius " + quotedText(radiusText) + " is not a number");
         if (hasAttribute(curve, "rot"))
             return;
 
@@ -138,7 +127,7 @@ private:
         const std::optional<PointText> point = SplitPointText(text);
         if (!point)
             throw Error(document_.where(element) + ": " + curveName + ": " + what + " " +
-                        quoted(text) + " does not begin with two numbers");
+                        quotedText(text) + " does not begin with two numbers");
         return *point;
     }
 

@@ -2,12 +2,57 @@
 #include "cli/Output.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace tidycli {
 
+namespace {
+
+// The length of the well-formed UTF-8 character at the start of `s`, or 0: no overlong forms,
+// no surrogates, nothing above U+10FFFF.
+size_t utf8CharacterAt(std::string_view s) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = byte(0);
+    if (c < 0x80)
+        return 1;
+    const size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                     : c >= 0xE0 && c <= 0xEF ? 3
+                     : c >= 0xF0 && c <= 0xF4 ? 4
+                                              : 0;
+    if (n == 0 || s.size() < n)
+        return 0;
+    for (size_t i = 1; i < n; ++i)
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+    const unsigned char second = byte(1);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+} // namespace
+
 std::string jsonQuote(const std::string& s) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = utf8CharacterAt(std::string_view(s).substr(i));
+        if (n == 0) {
+            // A byte that is not UTF-8 (a file name on Linux may hold any): U+EF80 + (byte - 0x80),
+            // three bytes EE BE/BF xx, so that the line stays UTF-8 and the byte can be recovered.
+            out += char(0xEE);
+            out += char(c < 0xC0 ? 0xBE : 0xBF);
+            out += char(0x80 | (c & 0x3F));
+            ++i;
+            continue;
+        }
+        if (n > 1) {
+            out.append(s, i, n);
+            i += n;
+            continue;
+        }
+        ++i;
         switch (c) {
         case '"':
             out += "\\\"";

@@ -11,10 +11,13 @@
 
 #include <version.h>
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <new>
 #include <unistd.h>
 
 using namespace tidycli;
@@ -29,6 +32,22 @@ constexpr const char* kUsage = R"(usage:
   tidyland render [--surface NAME] [--size WxH] -o OUT.png [--json] FILE
   tidyland --help
   tidyland --version
+)";
+
+constexpr const char* kHelpNotes = R"(
+-o OUT names a file; "-o -" (standard output) is not taken, as the report goes there: write
+./- for a file called "-". A destination that is not a regular file (a device, FIFO, socket,
+anything under /dev, /proc or /sys), a file you may not write and a file with several hard
+links are refused, and so is a file that changed on disk while it was being worked on.
+
+--json writes one JSON object per FILE and line, always valid UTF-8. A byte of a file name (or
+of a message quoting one) that is not part of valid UTF-8 is written as the private-use
+character U+EF80 + (byte - 0x80), so byte 0xE9 becomes U+EFE9; mapping U+EF80..U+EFFF back to
+bytes 0x80..0xFF gives the name again (only a name holding those characters itself is
+ambiguous).
+
+Exit status: 0 when every file succeeded; 1 when a file failed (it is left as it was), memory
+ran out, or the report could not be written; 2 for a wrong command line.
 )";
 
 struct UsageError {
@@ -89,6 +108,11 @@ Command parse(int argc, char** argv) {
             if (c.output)
                 throw UsageError{"-o given twice"};
             c.output = value();
+            if (c.output->empty())
+                throw UsageError{"-o needs a file name, got \"\""};
+            if (*c.output == "-")
+                throw UsageError{"-o -: the document is not written to standard output, which "
+                                 "holds the report; write ./- for a file called \"-\""};
         } else if (a == "--name" && c.name == "rename") {
             c.names.push_back(splitPair(a, value()));
         } else if (a == "--color" && c.name == "color") {
@@ -223,17 +247,38 @@ Object color(const Command& c, const std::string& file) {
         {"file", file}, {"output", run.saved ? Value(output) : Value()}, {"surfaces", surfaces}};
 }
 
+// One FILE's result, or its error (`failed` set) as the report shows it.
+Object runFile(const Command& c, const std::string& file, bool& failed) {
+    try {
+        Object result = c.name == "scan"     ? scan(c, file)
+                        : c.name == "clean"  ? clean(c, file)
+                        : c.name == "rename" ? rename(c, file)
+                                             : color(c, file);
+        progressDone();
+        return result;
+    } catch (const std::bad_alloc&) {
+        // Memory runs out while loading a large file; the file is untouched either way.
+        progressDone();
+        failed = true;
+        return {{"file", file}, {"error", file + ": not enough memory to load it"}};
+    } catch (const std::exception& e) {
+        progressDone();
+        failed = true;
+        return {{"file", file}, {"error", std::string(e.what())}};
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     if (argc == 2 && std::string(argv[1]) == "--version") {
-        std::cout << "tidyland " << tidy::kVersion << "\n";
-        return kSuccess;
+        std::cout << "tidyland " << tidy::kVersion << "\n" << std::flush;
+        return std::cout ? kSuccess : kFileFailed;
     }
     if (argc == 2 && std::string(argv[1]) == "--help") {
-        std::cout << kUsage;
-        return kSuccess;
+        std::cout << kUsage << kHelpNotes << std::flush;
+        return std::cout ? kSuccess : kFileFailed;
     }
     if (argc >= 2 && std::string(argv[1]) == "render")
         return renderCommand(argc, argv, kUsage);
@@ -248,37 +293,31 @@ int main(int argc, char** argv) {
     }
 
     int status = kSuccess;
+    int reportError = 0;
     for (const std::string& file : command.files) {
-        Object result;
-        try {
-            if (command.name == "scan")
-                result = scan(command, file);
-            else if (command.name == "clean")
-                result = clean(command, file);
-            else if (command.name == "rename")
-                result = rename(command, file);
-            else
-                result = color(command, file);
-            progressDone();
-        } catch (const std::exception& e) {
-            progressDone();
+        bool failed = false;
+        const Object result = runFile(command, file, failed);
+        if (failed)
             status = kFileFailed;
-            std::string message = e.what();
-            if (command.json) {
-                std::cout << toJson(Object{{"file", file}, {"error", message}}) << "\n"
-                          << std::flush;
-            } else {
-                // Core messages already begin with the file's name.
-                bool named = message.rfind(file + ":", 0) == 0;
-                std::cerr << "tidyland: " << (named ? "" : file + ": ") << message << "\n";
-            }
+        if (failed && !command.json) {
+            // Core messages already begin with the file's name.
+            const auto& message = std::get<std::string>(result.back().second.v);
+            bool named = message.rfind(file + ":", 0) == 0;
+            std::cerr << "tidyland: " << (named ? "" : file + ": ") << message << "\n";
             continue;
         }
         if (command.json)
             std::cout << toJson(result) << "\n";
         else
             writeReport(std::cout, result);
-        std::cout << std::flush;
+        if (!(std::cout << std::flush) && reportError == 0)
+            reportError = errno ? errno : EIO;
+    }
+    if (reportError != 0) {
+        // The files are done; the report of them is not, and a script must not take it as read.
+        std::cerr << "tidyland: cannot write the report to standard output: "
+                  << std::strerror(reportError) << "\n";
+        return kFileFailed;
     }
     return status;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "landxml/AtomicFile.h"
+
 #include <pugixml.hpp>
 
 #include <memory>
@@ -64,6 +66,7 @@ private:
     Encoding encoding_ = Encoding::Utf8;
     bool bom_ = false;
     bool loaded_ = false;
+    FileStamp stamp_; // of the file as it was read; a save does not replace another version
     // Off for almost every file: the save then needs no look at the text.
     mutable bool carriageReturnInText_ = false;
 };

@@ -70,16 +70,16 @@ std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* 
     }
     std::string why = ec == std::errc::result_out_of_range ? "is out of range for a 32-bit integer"
                                                            : "is not a decimal integer";
-    throw Error(doc.where(node) + ": element \"" + std::string(localName(node)) +
-                "\", attribute \"" + name + "\": \"" + std::string(text) + "\" " + why);
+    throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ", attribute \"" +
+                name + "\": " + quotedText(text) + " " + why);
 }
 
 void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
                   std::string_view value) {
     if (!doc.canEncode(value))
-        throw Error(doc.where(node) + ": element \"" + std::string(localName(node)) +
-                    "\", attribute \"" + name + "\": \"" + std::string(value) +
-                    "\" cannot be stored in this file's encoding");
+        throw Error(doc.where(node) + ": element " + quotedText(localName(node)) +
+                    ", attribute \"" + name + "\": " + quotedText(value) +
+                    " cannot be stored in this file's encoding");
     pugi::xml_attribute attr = node.attribute(name);
     if (!attr)
         attr = node.append_attribute(name);
@@ -96,8 +96,8 @@ std::string_view nodeText(pugi::xml_node node) {
 
 void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text) {
     if (!doc.canEncode(text))
-        throw Error(doc.where(node) + ": element \"" + std::string(localName(node)) + "\": \"" +
-                    std::string(text) + "\" cannot be stored in this file's encoding");
+        throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ": " +
+                    quotedText(text) + " cannot be stored in this file's encoding");
     if (text.find('\r') != std::string_view::npos)
         doc.noteCarriageReturnInText();
     const bool embedded = node.type() == pugi::node_element && *node.value();

@@ -3,10 +3,11 @@
 # warm machine does not wait for apt.
 set -euo pipefail
 
-# zlib compresses the pictures of tidyland render.
-# clang and its runtime libraries (libFuzzer) build the fuzzer, fuzz/run.sh.
+# zlib compresses the pictures of tidyland render. clang and its runtime libraries (libFuzzer)
+# build the fuzzer, fuzz/run.sh. acl's setfacl and getfacl let the save tests check that a
+# replaced file keeps its ACL.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev zlib1g-dev
-          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev)
+          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev acl)
 # scdoc writes the man pages; the rest builds the Debian package (scripts/package.sh) and checks
 # it (tests/packaging/).
 packages+=(scdoc dpkg-dev file lintian desktop-file-utils appstream shared-mime-info

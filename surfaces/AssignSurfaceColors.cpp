@@ -33,7 +33,7 @@ std::int32_t storedIndex(const Document& doc, pugi::xml_node property, const std
     try {
         return attributeInt(doc, property, "value");
     } catch (const Error& e) {
-        throw Error(std::string(e.what()) + " (surface \"" + name + "\")");
+        throw Error(std::string(e.what()) + " (surface " + quotedText(name) + ")");
     }
 }
 

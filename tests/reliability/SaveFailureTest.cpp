@@ -1,19 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saves that fail or are cut short, injected from outside the real tidyland: a folder it may not
-// write to, a file system that is full or read-only, a file size limit, and a SIGKILL in the
-// middle of writing. The original must survive every one of them.
+// Saves that fail, are refused or are cut short, injected from outside the real tidyland: a folder
+// it may not write to, a file system that is full or read-only, a file size limit, destinations
+// that are no file to replace, a file changed behind its back, and signals in the middle of
+// writing. The original must survive every one of them, and a save that succeeds keeps what the
+// replaced file carried.
 #include "TestSupport.h"
 #include "Tidyland.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <poll.h>
+#include <set>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace tidytest;
@@ -108,6 +120,39 @@ private:
     bool mounted_ = false;
 };
 
+// Starts an in-place save of `name` in `dir` and, at its first write into its temporary file,
+// calls `interrupt` with the child; returns how the child ended and the temporary file's name.
+Outcome interruptAtFirstWrite(const TempDir& dir, const std::string& name, std::string& temporary,
+                              const std::function<bool(pid_t)>& interrupt) {
+    const int watch = inotify_init1(IN_CLOEXEC);
+    if (watch < 0 || inotify_add_watch(watch, dir.path().c_str(), IN_CREATE | IN_MODIFY) < 0)
+        throw std::runtime_error("cannot watch the folder");
+    const Running child = startTidyland({"clean", "--triangles", "--in-place", dir.file(name)});
+    bool done = false;
+    while (!done) {
+        pollfd ready{watch, POLLIN, 0};
+        if (poll(&ready, 1, 300'000) != 1)
+            break; // a guard against hanging, not a measurement
+        alignas(inotify_event) char events[4096];
+        const ssize_t n = read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < n && !done;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            const std::string entry = e->len ? e->name : "";
+            if ((e->mask & IN_CREATE) && entry.rfind("." + name + ".tidy-", 0) == 0)
+                temporary = entry;
+            if ((e->mask & IN_MODIFY) && !temporary.empty() && entry == temporary)
+                done = interrupt(child.pid);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    close(watch);
+    if (!done) {
+        temporary.clear();
+        kill(child.pid, SIGKILL);
+    }
+    return waitFor(child);
+}
+
 } // namespace
 
 TEST(SaveFailureTest, ReadOnlyFolder) {
@@ -133,6 +178,7 @@ TEST(SaveFailureTest, FolderReadOnlyToAnotherUser) {
     chmod(dir.path().c_str(), 0755);
     const std::string bytes = surveyOfSize(4096);
     const std::string file = dir.write("survey.xml", bytes);
+    chmod(file.c_str(), 0666); // the file may be written, its folder not
     for (const auto& args : writingCommands(file)) {
         SCOPED_TRACE(joined(args));
         expectSaveRefused(runTidyland(args, ChildOptions{true, {}}), file, bytes, dir.path(),
@@ -188,55 +234,263 @@ TEST(SaveFailureTest, FileSizeLimit) {
     }
 }
 
-// SIGKILL leaves no chance to clean up: the original must still be whole, the next save must
-// work, and the partial temporary file is left where it is (nothing can prove it ours).
-TEST(SaveFailureTest, KilledWhileWriting) {
+// Signals and a change of the file, each at the first write into the temporary file of a 50 MB
+// in-place save. SIGINT, SIGTERM and SIGHUP remove the temporary file on their way out; a file
+// changed since it was read is not replaced. SIGKILL leaves no chance to clean up: the original
+// must still be whole, the next save must work, and the partial temporary file is left where it
+// is (nothing can prove it ours).
+TEST(SaveFailureTest, InterruptedWhileWriting) {
     TempDir dir;
     const std::string bytes = surveyOfSize(50 << 20);
     const std::string file = dir.write("big.xml", bytes);
+    const std::string changed = bytes + "<!-- changed by another program -->\n";
+    constexpr int kChangeTheFile = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, kChangeTheFile, SIGKILL}) {
+        SCOPED_TRACE(signal ? strsignal(signal) : "the file changed");
+        std::string temporary;
+        const Outcome r = interruptAtFirstWrite(dir, "big.xml", temporary, [&](pid_t child) {
+            if (signal == kChangeTheFile)
+                std::ofstream(file, std::ios::app) << changed.substr(bytes.size());
+            return signal == kChangeTheFile || kill(child, signal) == 0;
+        });
+        ASSERT_FALSE(temporary.empty()) << "never saw tidyland write its temporary file";
+        if (signal == kChangeTheFile) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find("big.xml: cannot save: the file was changed on disk after it "
+                                 "was read"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_TRUE(readFile(file) == changed) << "the other program's change is lost";
+            writeFile(file, bytes);
+        } else {
+            ASSERT_EQ(r.signal, signal) << "tidyland ended before the signal, status " << r.status;
+            EXPECT_TRUE(readFile(file) == bytes) << "the original changed";
+        }
+        if (signal != SIGKILL) {
+            EXPECT_EQ(dir.listing(), "big.xml");
+            continue;
+        }
+        const std::string left = dir.listing();
+        EXPECT_EQ(left, temporary + " big.xml");
+        std::cout << "left behind by the kill: " << temporary << ", "
+                  << std::filesystem::file_size(dir.path() / temporary) << " of about "
+                  << bytes.size() * 9 / 10 << " bytes\n";
 
-    const int watch = inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE | IN_MODIFY), 0);
-    const pid_t child = startTidyland({"clean", "--triangles", "--in-place", file});
+        const Outcome again = runTidyland({"clean", "--triangles", "--in-place", file});
+        EXPECT_EQ(again.status, 0) << again.err;
+        const std::string cleaned = readFile(file);
+        EXPECT_EQ(occurrences(cleaned, "<F>"), occurrences(bytes, "<F>")) << "every inside face";
+        EXPECT_EQ(occurrences(cleaned, "<F i="), 0u) << "no outside face";
+        EXPECT_EQ(dir.listing(), left) << "the next save leaves a stranger's file alone";
+    }
+}
 
-    // Killed at the first write into its temporary file.
-    std::string temporary;
-    bool killed = false;
-    while (!killed) {
-        pollfd ready{watch, POLLIN, 0};
-        if (poll(&ready, 1, 300'000) != 1)
-            break; // a guard against hanging, not a measurement
-        alignas(inotify_event) char events[4096];
-        const ssize_t n = read(watch, events, sizeof events);
-        for (ssize_t at = 0; at < n && !killed;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
-            const std::string name = e->len ? e->name : "";
-            if ((e->mask & IN_CREATE) && name.rfind(".big.xml.tidy-", 0) == 0)
-                temporary = name;
-            if ((e->mask & IN_MODIFY) && !temporary.empty() && name == temporary)
-                killed = kill(child, SIGKILL) == 0;
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+namespace {
+
+// A destination that is no file to replace, made in `dir`; "" where this user cannot make it.
+struct RefusedDestination {
+    const char* what;
+    std::function<std::string(const TempDir&)> make;
+    const char* reason;
+    bool asNobody = false; // as root run as "nobody", who lacks root's permission; else as oneself
+    bool inPlaceToo = false; // a regular file, refused as the file that is cleaned as well
+};
+
+std::string survey(const TempDir& dir, const std::string& name) {
+    return dir.write(name, surveyOfSize(4096));
+}
+
+const RefusedDestination kRefusedDestinations[] = {
+    {"standard output, appended to a log", [](const TempDir&) { return "/dev/stdout"; },
+     "\"/dev/stdout\" is a device or system path, not a regular file"},
+    {"a descriptor in /proc", [](const TempDir&) { return "/proc/self/fd/1"; },
+     "is a device or system path"},
+    {"a device in /dev", [](const TempDir&) { return "/dev/null"; }, "is a device or system path"},
+    {"a link to standard output",
+     [](const TempDir& d) {
+         std::filesystem::create_symlink("/dev/stdout", d.path() / "out.xml");
+         return d.file("out.xml");
+     },
+     "\"/dev/stdout\" is a device or system path"},
+    {"a name in a folder linked to /dev",
+     [](const TempDir& d) {
+         std::filesystem::create_directory_symlink("/dev", d.path() / "devices");
+         return d.file("devices/null");
+     },
+     "is a device or system path"},
+    {"a device node outside /dev",
+     [](const TempDir& d) {
+         return mknod(d.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? d.file("null")
+                                                                                  : "";
+     },
+     "a device is not a file to replace"},
+    {"a FIFO",
+     [](const TempDir& d) {
+         return mkfifo(d.file("fifo").c_str(), 0666) == 0 ? d.file("fifo") : "";
+     },
+     "a FIFO is not a file to replace"},
+    {"a socket",
+     [](const TempDir& d) {
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         const std::string path = d.file("socket");
+         if (path.size() >= sizeof address.sun_path)
+             return std::string();
+         path.copy(address.sun_path, path.size());
+         const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+         const bool bound = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+         close(s);
+         return bound ? path : "";
+     },
+     "a socket is not a file to replace"},
+    {"a folder",
+     [](const TempDir& d) {
+         std::filesystem::create_directory(d.path() / "folder");
+         return d.file("folder");
+     },
+     "a folder is not a file to replace"},
+    {"a file with a second name",
+     [](const TempDir& d) {
+         const std::string out = survey(d, "out.xml");
+         std::filesystem::create_hard_link(out, d.path() / "second-name.xml");
+         return out;
+     },
+     "the file has 2 names (hard links)", false, true},
+    {"the user's own file made read-only",
+     [](const TempDir& d) {
+         const std::string out = survey(d, "out.xml");
+         if (geteuid() == 0 && chown(out.c_str(), kNobody, kNobody) != 0)
+             return std::string();
+         return chmod(out.c_str(), 0444) == 0 ? out : "";
+     },
+     "permission denied", true, true},
+    {"root's file in a folder everyone may write",
+     [](const TempDir& d) { return geteuid() == 0 ? survey(d, "out.xml") : ""; },
+     "permission denied", true, true},
+};
+
+// Every entry of the folder with its type and, for a regular file, its content.
+std::string snapshot(const TempDir& dir) {
+    std::string s;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        s += e.path().filename().string() + " " + std::to_string(int(e.symlink_status().type())) +
+             "\n";
+        if (e.is_regular_file() && !e.is_symlink())
+            s += readFile(e.path().string());
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(SaveFailureTest, DestinationsThatAreNoFileToReplace) {
+    const bool nobody = !whyTidylandCannotRunAsNobody();
+    for (const RefusedDestination& c : kRefusedDestinations) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        chmod(dir.path().c_str(), 0777);
+        const std::string file = survey(dir, "survey.xml");
+        const std::string log = dir.write("log.txt", "the log of earlier runs\n");
+        chown(log.c_str(), kNobody, kNobody);
+        const std::string destination = c.make(dir);
+        if (destination.empty())
+            continue; // a device node needs root
+        const std::string before = snapshot(dir);
+        auto commands = writingCommands(file, destination);
+        if (c.inPlaceToo) {
+            const auto inPlace = writingCommands(destination);
+            commands.insert(commands.end(), inPlace.begin(), inPlace.end());
+        }
+        for (const auto& args : commands) {
+            SCOPED_TRACE(joined(args));
+            const Outcome r =
+                runTidyland(args, ChildOptions{c.asNobody && nobody, {}, {}, {}, log});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err.rfind("tidyland: " + args.back() + ": ", 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(destination + ": "), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+            EXPECT_EQ(snapshot(dir), before) << "the folder changed";
         }
     }
-    close(watch);
-    if (!killed)
-        kill(child, SIGKILL);
-    const Outcome r = waitFor(child);
-    ASSERT_TRUE(killed) << "never saw tidyland write its temporary file";
-    ASSERT_EQ(r.signal, SIGKILL) << "tidyland ended before the kill, status " << r.status;
+}
 
-    EXPECT_TRUE(readFile(file) == bytes) << "the original changed";
-    const std::string left = dir.listing();
-    EXPECT_EQ(left, temporary + " big.xml");
-    std::cout << "left behind by the kill: " << temporary << ", "
-              << std::filesystem::file_size(dir.path() / temporary) << " of about "
-              << bytes.size() * 9 / 10 << " bytes\n";
+namespace {
 
-    const Outcome again = runTidyland({"clean", "--triangles", "--in-place", file});
-    EXPECT_EQ(again.status, 0) << again.err;
-    const std::string cleaned = readFile(file);
-    EXPECT_EQ(occurrences(cleaned, "<F>"), occurrences(bytes, "<F>")) << "every inside face";
-    EXPECT_EQ(occurrences(cleaned, "<F i="), 0u) << "no outside face";
-    EXPECT_EQ(dir.listing(), left) << "the next save leaves a stranger's file alone";
+// Owner, group, permissions, extended attributes and ACL of a file, as text to compare.
+std::string whatTheFileCarries(const std::string& file, bool withOwner = true) {
+    struct stat st {};
+    stat(file.c_str(), &st);
+    std::string s = (withOwner ? std::to_string(st.st_uid) : "-") + ":" +
+                    std::to_string(st.st_gid) + " " + std::to_string(st.st_mode & 07777) + "\n";
+    std::array<char, 4096> names{}, value{};
+    const ssize_t n = listxattr(file.c_str(), names.data(), names.size());
+    std::set<std::string> attributes; // in no particular order from the system
+    for (ssize_t at = 0; at < n; at += ssize_t(std::strlen(names.data() + at)) + 1) {
+        const ssize_t size = getxattr(file.c_str(), names.data() + at, value.data(), value.size());
+        attributes.insert(std::string(names.data() + at) + "=" +
+                          std::string(value.data(), size_t(std::max<ssize_t>(size, 0))));
+    }
+    for (const std::string& a : attributes)
+        s += a + "\n";
+    return s;
+}
+
+bool run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+// A file with an ACL and a user attribute keeps them, and one without an ACL does not take the
+// folder's default ACL; a member of the file's group, who cannot keep the owner, keeps the group.
+TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
+    const bool nobody = !whyTidylandCannotRunAsNobody(); // else the owner cannot be changed
+    if (!run("command -v setfacl"))
+        GTEST_SKIP() << "setfacl is missing (scripts/deps.sh installs the package acl)";
+    TempDir dir;
+    chmod(dir.path().c_str(), 0777);
+    const std::string withAcl = survey(dir, "with-acl.xml");
+    const std::string plain = survey(dir, "plain.xml");
+    const std::string team = survey(dir, "team.xml");
+    ASSERT_TRUE(!nobody || chown(withAcl.c_str(), kNobody, 50) == 0);
+    ASSERT_EQ(chmod(withAcl.c_str(), 0640), 0);
+    ASSERT_EQ(setxattr(withAcl.c_str(), "user.origin", "field book 7", 12, 0), 0);
+    ASSERT_TRUE(run("setfacl -m u:1234:rw,g:50:r " + withAcl));
+    ASSERT_TRUE(run("setfacl -d -m u:1234:rwx " + dir.path().string()));
+    ASSERT_TRUE(!nobody || chown(team.c_str(), 0, 50) == 0);
+    ASSERT_EQ(chmod(team.c_str(), 0664), 0);
+
+    const struct {
+        std::string file;
+        bool asNobody;
+    } cases[] = {{withAcl, false}, {plain, false}, {team, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (c.asNobody && !nobody)
+            continue;
+        const std::string before = whatTheFileCarries(c.file, !c.asNobody);
+        const Outcome r = runTidyland({"clean", "--triangles", "--in-place", c.file},
+                                      ChildOptions{c.asNobody, {}, {50}});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(occurrences(readFile(c.file), "<F i="), 0u) << "not saved";
+        EXPECT_EQ(whatTheFileCarries(c.file, !c.asNobody), before);
+    }
+}
+
+// The temporary name of a file whose name nearly fills the 255 bytes a name may have is cut
+// short, never inside a character.
+TEST(SaveFailureTest, NamesAtTheLengthLimit) {
+    std::string twoByteCharacters;
+    while (twoByteCharacters.size() < 250)
+        twoByteCharacters += "\xC3\xA9";
+    for (const std::string& name : {std::string(240, 'a') + ".xml", std::string(251, 'b') + ".xml",
+                                    twoByteCharacters + ".xml"}) {
+        SCOPED_TRACE(name.size());
+        TempDir dir;
+        const std::string file = survey(dir, name);
+        const Outcome r = runTidyland({"clean", "--triangles", "--in-place", file});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(occurrences(readFile(file), "<F i="), 0u) << "not saved";
+        EXPECT_EQ(dir.listing(), name);
+    }
 }

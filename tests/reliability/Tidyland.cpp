@@ -51,17 +51,23 @@ pid_t spawn(const std::vector<std::string>& args, const ChildOptions& options, i
     // In the child: only async-signal-safe calls until exec.
     const int in = ::open("/dev/null", O_RDONLY);
     ::dup2(in, STDIN_FILENO);
+    if (!options.stdoutPath.empty())
+        outFd = ::open(options.stdoutPath.c_str(), O_WRONLY | O_APPEND);
     ::dup2(outFd, STDOUT_FILENO);
     ::dup2(errFd, STDERR_FILENO);
-    if (options.fileSizeLimit) {
-        // An ignored signal stays ignored across exec: the write fails with EFBIG instead.
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+    // As a shell starts a command in the foreground, whatever this process does with them.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
+        ::signal(s, SIG_DFL);
+    const auto limit = [](int resource, const std::optional<unsigned long>& bytes) {
+        const rlimit l{bytes.value_or(RLIM_INFINITY), bytes.value_or(RLIM_INFINITY)};
+        if (bytes && ::setrlimit(resource, &l) != 0)
             ::_exit(126);
-    }
-    if (options.asNobody &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+    };
+    limit(RLIMIT_FSIZE, options.fileSizeLimit);
+    limit(RLIMIT_AS, options.memoryLimit);
+    const std::vector<gid_t>& groups = options.groups;
+    if (options.asNobody && (::setgroups(groups.size(), groups.data()) != 0 ||
+                             ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
         ::_exit(126);
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -69,9 +75,9 @@ pid_t spawn(const std::vector<std::string>& args, const ChildOptions& options, i
 
 } // namespace
 
-Outcome waitFor(pid_t child) {
+Outcome waitFor(const Running& child) {
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    while (::waitpid(child.pid, &status, 0) < 0) {
         if (errno != EINTR)
             throw std::runtime_error("waitpid failed");
     }
@@ -80,25 +86,21 @@ Outcome waitFor(pid_t child) {
         r.status = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         r.signal = WTERMSIG(status);
+    r.out = readAll(child.outFd);
+    r.err = readAll(child.errFd);
+    ::close(child.outFd);
+    ::close(child.errFd);
     return r;
+}
+
+Running startTidyland(const std::vector<std::string>& args, const ChildOptions& options) {
+    const int outFd = anonymousFile();
+    const int errFd = anonymousFile();
+    return {spawn(args, options, outFd, errFd), outFd, errFd};
 }
 
 Outcome runTidyland(const std::vector<std::string>& args, const ChildOptions& options) {
-    const int outFd = anonymousFile();
-    const int errFd = anonymousFile();
-    Outcome r = waitFor(spawn(args, options, outFd, errFd));
-    r.out = readAll(outFd);
-    r.err = readAll(errFd);
-    ::close(outFd);
-    ::close(errFd);
-    return r;
-}
-
-pid_t startTidyland(const std::vector<std::string>& args) {
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const pid_t child = spawn(args, {}, null, null);
-    ::close(null);
-    return child;
+    return waitFor(startTidyland(args, options));
 }
 
 bool canActAsNobody() {

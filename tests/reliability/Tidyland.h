@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real tidyland in a child process, optionally with a fault injected into its
-// environment: another user, a file size limit.
+// environment: another user, a file size limit, a memory limit, a standard output that fails.
 #pragma once
 
 #include <optional>
@@ -13,8 +13,14 @@ namespace tidytest {
 struct ChildOptions {
     // Run as the unprivileged user "nobody" (uid and gid 65534); only root can do this.
     bool asNobody = false;
-    // RLIMIT_FSIZE in bytes: writes beyond it fail with EFBIG (SIGXFSZ is ignored).
+    // RLIMIT_FSIZE in bytes. SIGXFSZ keeps its default action, as under a user's shell.
     std::optional<unsigned long> fileSizeLimit;
+    // Supplementary groups of "nobody".
+    std::vector<gid_t> groups = {};
+    // RLIMIT_AS in bytes.
+    std::optional<unsigned long> memoryLimit = {};
+    // Standard output goes to this file (opened for appending) instead of being captured.
+    std::string stdoutPath = {};
 };
 
 struct Outcome {
@@ -27,11 +33,18 @@ struct Outcome {
 // Runs tidyland with `args` to its end.
 Outcome runTidyland(const std::vector<std::string>& args, const ChildOptions& options = {});
 
-// Starts tidyland with `args`, its output thrown away; the caller waits for it.
-pid_t startTidyland(const std::vector<std::string>& args);
+// A tidyland started and not yet waited for.
+struct Running {
+    pid_t pid;
+    int outFd; // its output, read once it ends
+    int errFd;
+};
 
-// Waits for a child started with startTidyland.
-Outcome waitFor(pid_t child);
+// Starts tidyland with `args`; the caller waits for it.
+Running startTidyland(const std::vector<std::string>& args, const ChildOptions& options = {});
+
+// Waits for a child started with startTidyland and takes its output.
+Outcome waitFor(const Running& child);
 
 // Whether this process may act as another user (it runs as root).
 bool canActAsNobody();

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What tidyland says is what happened: its exit status and its messages, when the command line,
+// standard output, memory or the file's own values are against it.
+#include "TestSupport.h"
+#include "Tidyland.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tidytest;
+
+namespace {
+
+std::string surveyWith(const std::string& surfaceName, const std::string& faceI,
+                       const std::string& colorValue) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LandXML>\n<Surfaces>\n<Surface name=\"" +
+           surfaceName + "\">\n<Definition surfType=\"TIN\"><Faces><F i=\"" + faceI +
+           "\">1 2 3</F></Faces></Definition>\n<Feature code=\"Quillmarch\"><Property "
+           "label=\"M_Color\" value=\"" +
+           colorValue + "\"/></Feature>\n</Surface>\n</Surfaces>\n</LandXML>\n";
+}
+
+// A survey of about `bytes` bytes, many small elements.
+std::string largeSurvey(size_t bytes) {
+    std::string text = "<LandXML><Surfaces><Surface name=\"EG\"><Definition><Faces>";
+    text.reserve(bytes + 100);
+    while (text.size() < bytes)
+        text += "<F>1 2 3</F>";
+    return text + "</Faces></Definition></Surface></Surfaces></LandXML>";
+}
+
+struct Truth {
+    const char* what;
+    std::vector<std::string> args; // "FILE" stands for the file, written in a fresh folder
+    std::string fileName;
+    std::function<std::string()> content; // none: the file does not exist
+    ChildOptions options;
+    int status;
+    std::string err = {}; // stderr holds this; "" means it is empty
+    std::string out = {}; // stdout holds this
+    size_t errAtMost = 0;
+};
+
+const std::string kSmallSurvey = surveyWith("EG", "1", "3");
+const std::string kLongValue(5 << 20, '9');
+
+const Truth kTruths[] = {
+    {"-o with an empty name",
+     {"clean", "-o", "", "FILE"},
+     "survey.xml",
+     [] { return kSmallSurvey; },
+     {},
+     2,
+     "tidyland: -o needs a file name, got \"\"\nusage:"},
+    {"-o with an empty name, rename",
+     {"rename", "-o", "", "FILE"},
+     "survey.xml",
+     [] { return kSmallSurvey; },
+     {},
+     2,
+     "tidyland: -o needs a file name"},
+    {"-o -",
+     {"color", "-o", "-", "FILE"},
+     "survey.xml",
+     [] { return kSmallSurvey; },
+     {},
+     2,
+     "tidyland: -o -: the document is not written to standard output"},
+    {"report to a full disk",
+     {"scan", "FILE"},
+     "survey.xml",
+     [] { return kSmallSurvey; },
+     ChildOptions{false, {}, {}, {}, "/dev/full"},
+     1,
+     "tidyland: cannot write the report to standard output: No space left on device"},
+    {"JSON report to a full disk",
+     {"scan", "--json", "FILE"},
+     "survey.xml",
+     [] { return kSmallSurvey; },
+     ChildOptions{false, {}, {}, {}, "/dev/full"},
+     1,
+     "cannot write the report to standard output"},
+    {"help to a full disk",
+     {"--help"},
+     "",
+     nullptr,
+     ChildOptions{false, {}, {}, {}, "/dev/full"},
+     1,
+     ""},
+    {"a name that is not UTF-8",
+     {"scan", "--json", "FILE"},
+     "caf\xE9 \xC3\xA9.xml",
+     [] { return kSmallSurvey; },
+     {},
+     0,
+     "",
+     "caf\xEE\xBF\xA9 \xC3\xA9.xml\",\"surfaces\":[\"EG\"]"},
+    {"a missing name that is not UTF-8",
+     {"clean", "--json", "--in-place", "FILE"},
+     "gone\xFF\xC3.xml",
+     nullptr,
+     {},
+     1,
+     "",
+     "gone\xEE\xBF\xBF\xEE\xBF\x83.xml: no such file"},
+    {"a 5 MB face attribute",
+     {"clean", "--triangles", "--in-place", "FILE"},
+     "survey.xml",
+     [] { return surveyWith("EG", kLongValue, "3"); },
+     {},
+     1,
+     "attribute \"i\": \"999999999999999999999999999999999999999999999999999999999999...\" is "
+     "out of range",
+     "",
+     300},
+    {"a 5 MB surface name with a bad colour",
+     {"color", "--in-place", "FILE"},
+     "survey.xml",
+     [] { return surveyWith(kLongValue, "0", "red"); },
+     {},
+     1,
+     "(surface \"9999",
+     "",
+     300},
+    {"a 5 MB encoding name",
+     {"scan", "FILE"},
+     "survey.xml",
+     [] { return "<?xml version=\"1.0\" encoding=\"" + kLongValue + "\"?>\n<LandXML/>\n"; },
+     {},
+     1,
+     "survey.xml: the file declares encoding=\"9999",
+     "",
+     300},
+    {"memory runs out",
+     {"scan", "--count-triangles", "FILE"},
+     "large.xml",
+     [] { return largeSurvey(64 << 20); },
+     ChildOptions{false, {}, {}, 160 << 20},
+     1,
+     "large.xml: not enough memory to load it\n"},
+};
+
+} // namespace
+
+TEST(CommandLineTruthTest, StatusAndMessagesTellWhatHappened) {
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr bool sanitized = true; // its shadow memory does not fit under a memory limit
+#else
+    constexpr bool sanitized = false;
+#endif
+    for (const Truth& t : kTruths) {
+        SCOPED_TRACE(t.what);
+        if (sanitized && t.options.memoryLimit)
+            continue;
+        TempDir dir;
+        const std::string file = dir.file(t.fileName);
+        const std::string bytes = t.content ? t.content() : "";
+        if (t.content)
+            writeFile(file, bytes);
+        std::vector<std::string> args = t.args;
+        for (std::string& a : args)
+            if (a == "FILE")
+                a = file;
+        const Outcome r = runTidyland(args, t.options);
+        EXPECT_EQ(r.status, t.status) << r.err;
+        if (t.err.empty()) {
+            EXPECT_EQ(r.err, "");
+        }
+        EXPECT_NE(r.err.find(t.err), std::string::npos) << r.err.substr(0, 1000);
+        EXPECT_NE(r.out.find(t.out), std::string::npos) << r.out.substr(0, 1000);
+        if (t.errAtMost) {
+            EXPECT_LE(r.err.size(), t.errAtMost);
+        }
+        if (t.content && t.status != 0) {
+            EXPECT_TRUE(readFile(file) == bytes) << "the file changed";
+        }
+        EXPECT_EQ(dir.listing(), t.content ? t.fileName : "") << "a file was left behind";
+    }
+}
