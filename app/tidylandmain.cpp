@@ -123,8 +123,11 @@ void keepLinesWhole(QMessageBox& box) {
     int widest = 0;
     for (const QString& line : box.text().split(QLatin1Char('\n')))
         widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    // Beyond the width the toolkit allows a message box, a longer line wraps after all.
+    constexpr int kWidestBox = 800;
     const QScreen* screen = box.screen();
-    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : widest + 1;
+    const int room =
+        screen ? std::min(screen->availableGeometry().width() * 3 / 4, kWidestBox) : kWidestBox;
     label->setMinimumWidth(std::min(widest + 1, room));
 }
 
@@ -187,8 +190,11 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
     connect(ui_->Button5, &QPushButton::clicked, this, &TForm2::Button5Click);
     connect(ui_->Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
     ui_->Edit1->installEventFilter(this);
-    connect(ui_->Edit1, &QLineEdit::returnPressed, this,
-            [this] { openFile(typedPath(ui_->Edit1->text())); });
+    connect(ui_->Edit1, &QLineEdit::returnPressed, this, [this] {
+        // Enter on an empty box (or the blank after a save) is no request to open anything.
+        if (const QString path = typedPath(ui_->Edit1->text()); !path.isEmpty())
+            openFile(path);
+    });
 
     installDefaultHooks();
 
