@@ -1,23 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UpdateCheck.h"
 
-#include <QProcess>
+#include <utility>
 
 namespace tidy {
 
-bool runUpdater(const QString& program) {
-    QProcess updater;
-    updater.setProgram(program);
-    updater.setArguments({QStringLiteral("/CHECK/SILENT")});
+namespace {
+// How long a program still running at the end gets to end by itself once asked to.
+constexpr int kGraceMs = 1000;
+} // namespace
+
+UpdaterRun::UpdaterRun() {
     // The updater talks to nobody: it must not wait for input that never comes, and what it
     // prints goes where ours goes instead of piling up in a buffer.
-    updater.setStandardInputFile(QProcess::nullDevice());
-    updater.setProcessChannelMode(QProcess::ForwardedChannels);
-    updater.start();
-    if (!updater.waitForStarted(-1))
-        return false;
-    updater.waitForFinished(-1);
-    return true;
+    process_.setStandardInputFile(QProcess::nullDevice());
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(&process_, &QProcess::finished, &process_, [this] { report(true); });
+    QObject::connect(&process_, &QProcess::errorOccurred, &process_,
+                     [this](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             report(false);
+                     });
+}
+
+UpdaterRun::~UpdaterRun() {
+    ended_ = nullptr; // the window that asked is going away
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(kGraceMs)) {
+        process_.kill();
+        process_.waitForFinished(-1);
+    }
+}
+
+void UpdaterRun::start(const QString& program, std::function<void(bool started)> ended) {
+    ended_ = std::move(ended);
+    process_.start(program, {QStringLiteral("/CHECK/SILENT")});
+}
+
+void UpdaterRun::report(bool started) {
+    if (auto ended = std::exchange(ended_, nullptr))
+        ended(started);
 }
 
 } // namespace tidy

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
+#include "app/KeyboardButtons.h"
+#include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
 #include "app/ThrottledDisplay.h"
 #include "app/UpdateCheck.h"
@@ -14,13 +16,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <exception>
@@ -57,6 +62,8 @@ class FixedRowHeightDelegate final : public QStyledItemDelegate {
 public:
     FixedRowHeightDelegate(int height, QObject* parent)
         : QStyledItemDelegate(parent), height_(height) {}
+
+    void setHeight(int height) { height_ = height; }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
@@ -107,6 +114,50 @@ private:
     int lifted_;
 };
 
+// Shows `box` with every line of its text on one line: the box grows to the widest line, as far
+// as the screen allows, instead of wrapping the lines into a narrow column.
+void keepLinesWhole(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr)
+        return;
+    int widest = 0;
+    for (const QString& line : box.text().split(QLatin1Char('\n')))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    // Beyond the width the toolkit allows a message box, a longer line wraps after all.
+    constexpr int kWidestBox = 800;
+    const QScreen* screen = box.screen();
+    const int room =
+        screen ? std::min(screen->availableGeometry().width() * 3 / 4, kWidestBox) : kWidestBox;
+    label->setMinimumWidth(std::min(widest + 1, room));
+}
+
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, parent->windowTitle(), text, QMessageBox::Ok, parent);
+    keepLinesWhole(box);
+    box.exec();
+}
+
+// The local file that a drag carries (the first, when it carries several), or "".
+QString draggedFile(const QMimeData* mime) {
+    if (mime != nullptr)
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return {};
+}
+
+// A path typed or pasted into the file box; a pasted file URL counts as its path.
+QString typedPath(const QString& text) {
+    const QString path = text.trimmed();
+    if (path.startsWith(QLatin1String("file:"))) {
+        const QUrl url(path);
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return path;
+}
+
 } // namespace
 
 TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
@@ -128,8 +179,10 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
 
     setFixedSize(kClientSize);
     if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+        move(tidy::centredIn(size(), screen->availableGeometry()));
     ui_->Button2->setFocus();
+    // A file dropped anywhere on the window is opened; the file box passes drops on to it.
+    setAcceptDrops(true);
 
     connect(ui_->Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(ui_->Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
@@ -138,6 +191,11 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
     connect(ui_->Button5, &QPushButton::clicked, this, &TForm2::Button5Click);
     connect(ui_->Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
     ui_->Edit1->installEventFilter(this);
+    connect(ui_->Edit1, &QLineEdit::returnPressed, this, [this] {
+        // Enter on an empty box (or the blank after a save) is no request to open anything.
+        if (const QString path = typedPath(ui_->Edit1->text()); !path.isEmpty())
+            openFile(path);
+    });
     // A double-click or Enter on a surface line opens that surface's preview.
     connect(ui_->ListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         SurfacePreview::open(this, currentPath(), ui_->ListBox1->row(item));
@@ -158,17 +216,21 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
 
 TForm2::~TForm2() = default;
 
+int TForm2::px(int pixels) const {
+    return tidy::scaled(pixels, scale_);
+}
+
 void TForm2::applyFonts() {
-    setFont(uiFont(19));
+    setFont(uiFont(px(19)));
     for (QLabel* label : findChildren<QLabel*>())
-        label->setFont(uiFont(23));
+        label->setFont(uiFont(px(23)));
     for (QPushButton* button : findChildren<QPushButton*>())
-        button->setFont(uiFont(23));
-    ui_->Edit1->setFont(uiFont(26));
-    ui_->Label17->setFont(uiFont(21));
+        button->setFont(uiFont(px(23)));
+    ui_->Edit1->setFont(uiFont(px(26)));
+    ui_->Label17->setFont(uiFont(px(21)));
     // The scan's wait message is long: at the base size it wraps into the two lines between
     // the buttons' left edge and the update status below it.
-    ui_->Label9->setFont(uiFont(19));
+    ui_->Label9->setFont(uiFont(px(19)));
 
     // Captions size themselves to their text; the labels that operations write keep a fixed
     // width so that a long count or message is not cut off.
@@ -181,7 +243,7 @@ void TForm2::applyFonts() {
         {ui_->Label3, ui_->Label8},   {ui_->Label5, ui_->Label7},   {ui_->Label6, ui_->Label4},
         {ui_->Label12, ui_->Label14}, {ui_->Label13, ui_->Label11}, {ui_->Label15, ui_->Label16}};
     for (const auto& [caption, counter] : counted) {
-        const int room = counter->x() - kCounterGap - caption->x();
+        const int room = counter->x() - px(kCounterGap) - caption->x();
         for (int stretch = 95; caption->width() > room && stretch >= 50; stretch -= 5) {
             QFont narrower = caption->font();
             narrower.setStretch(stretch);
@@ -189,9 +251,23 @@ void TForm2::applyFonts() {
             caption->adjustSize();
         }
     }
+    // On a shrunk window the status line at the bottom keeps inside it.
     for (QLabel* written : {ui_->Label8, ui_->Label7, ui_->Label4, ui_->Label14, ui_->Label11,
                             ui_->Label16, ui_->Label10})
-        written->resize(written->width(), written->sizeHint().height());
+        written->resize(written->width(),
+                        std::min(written->sizeHint().height(), height() - written->y()));
+}
+
+void TForm2::fitInto(const QRect& available) {
+    const double factor = tidy::fitFactor(kClientSize, available.size());
+    if (factor < 1.0) {
+        scale_ = factor;
+        tidy::scaleGeometry(*this, factor);
+        if (auto* rows = dynamic_cast<FixedRowHeightDelegate*>(ui_->ListBox1->itemDelegate()))
+            rows->setHeight(px(kListItemHeight));
+        applyFonts();
+    }
+    move(tidy::centredIn(size(), available));
 }
 
 void TForm2::installDefaultHooks() {
@@ -217,12 +293,10 @@ void TForm2::installDefaultHooks() {
         return dialog.selectedFiles().constFirst();
     };
     hooks_.inform = [this](const QString& text) {
-        QMessageBox box(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
-        box.exec();
+        showMessage(this, QMessageBox::Information, text);
     };
     hooks_.showError = [this](const QString& message) {
-        QMessageBox box(QMessageBox::Critical, windowTitle(), message, QMessageBox::Ok, this);
-        box.exec();
+        showMessage(this, QMessageBox::Critical, message);
     };
 }
 
@@ -244,7 +318,13 @@ bool TForm2::event(QEvent* event) {
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->Edit1 && event->type() == QEvent::MouseButtonRelease) {
+    const QEvent::Type type = event->type();
+    // A file dragged onto the file box is opened, not spliced into its text as a URL.
+    if (watched == ui_->Edit1 &&
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        takeDrop(*static_cast<QDropEvent*>(event)))
+        return true;
+    if (watched == ui_->Edit1 && type == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         // A click on the file box is a click on Button4. It runs once the edit has handled the
         // click itself, so the box keeps the focus and the caret it would get from it.
@@ -263,12 +343,52 @@ void TForm2::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    if (!tidy::pressFocusedButton(*this, *event))
+        QWidget::keyPressEvent(event);
+}
+
+void TForm2::dragEnterEvent(QDragEnterEvent* event) {
+    takeDrop(*event);
+}
+
+void TForm2::dropEvent(QDropEvent* event) {
+    takeDrop(*event);
+}
+
+bool TForm2::takeDrop(QDropEvent& event) {
+    const QString path = draggedFile(event.mimeData());
+    if (path.isEmpty())
+        return false;
+    event.acceptProposedAction();
+    // The scan runs once the drop has ended, so the program the file came from is not kept
+    // waiting for it.
+    if (event.type() == QEvent::Drop)
+        QMetaObject::invokeMethod(
+            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+    return true;
+}
+
 void TForm2::FormActivate() {
-    // Set back to the stored state on every activation: a change not stored with Button2 does
-    // not outlive a modal dialog.
+    restoreOptionsOnce();
+}
+
+void TForm2::restoreOptionsOnce() {
+    // Only once after start-up: later activations, such as the return from a modal dialog,
+    // leave the boxes as the user set them.
+    if (std::exchange(optionsRestored_, true))
+        return;
     const tidy::StoredOptions options = store_.readOptions();
     ui_->CheckBox1->setChecked(options.driehoeken);
     ui_->CheckBox2->setChecked(options.curve);
+}
+
+void TForm2::openFile(const QString& path) {
+    // A file opened before the window was ever active (command line, drop) is scanned with the
+    // stored options, as after the dialog.
+    restoreOptionsOnce();
+    const QString absolute = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    runOperation([&] { ScanFile(absolute); });
 }
 
 void TForm2::Button2Click() {
@@ -315,9 +435,20 @@ void TForm2::addLine(const std::string& line) {
     ui_->ListBox1->addItem(QString::fromStdString(line));
 }
 
+void TForm2::resetCounters() {
+    for (QLabel* counter :
+         {ui_->Label8, ui_->Label7, ui_->Label4, ui_->Label14, ui_->Label11, ui_->Label16})
+        counter->setText(QStringLiteral("#"));
+}
+
 void TForm2::OpenAndScan() {
     const std::optional<QString> chosen = askOpenFile(store_.readInitialFolder());
-    const QString path = chosen.value_or(QString());
+    ScanFile(chosen.value_or(QString()));
+}
+
+void TForm2::ScanFile(const QString& path) {
+    // Counts of an earlier file never stand next to this one, also when it fails to load.
+    resetCounters();
     ui_->Edit1->setText(path);
     // A cancel stores empty text, so the next dialog opens in its own default folder.
     store_.writeInitialFolder(path.isEmpty() ? QString() : QFileInfo(path).path());
@@ -362,6 +493,12 @@ void TForm2::EditAndSave(bool saveAs) {
             ui_->ProgressBar1->repaint();
         },
         64);
+    // Every modal window of the run (save dialog, messages, the error box) shows exact values.
+    flushDisplays_ = [&] {
+        removed.flush();
+        progress.flush();
+    };
+    const auto forgetDisplays = qScopeGuard([this] { flushDisplays_ = nullptr; });
     const tidy::EditAndSaveOptions options{ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked(),
                                            saveAs};
     const tidy::EditAndSaveView view{
@@ -372,11 +509,7 @@ void TForm2::EditAndSave(bool saveAs) {
         [this](std::int32_t n) { ui_->Label14->setText(QString::number(n)); },
         [this](std::int32_t n) { ui_->Label11->setText(QString::number(n)); },
         [this] { ui_->Label16->setText(ui_->Label16->text() + QLatin1Char('1')); },
-        [&](const std::string& text) {
-            removed.flush();
-            progress.flush();
-            informUser(QString::fromStdString(text));
-        },
+        [this](const std::string& text) { informUser(QString::fromStdString(text)); },
         [this] {
             return QFile::encodeName(askSaveFile(store_.readInitialFolder())).toStdString();
         }};
@@ -414,12 +547,13 @@ void TForm2::AssignSurfaceColors() {
 void TForm2::Timer1Timer() {
     ui_->Label10->setText(QStringLiteral("Checking for new versions..."));
     ui_->Label10->show();
-    // The wait for the updater blocks the window; paint the status before it starts.
-    repaint();
-    if (tidy::runUpdater(updaterProgram_))
-        ui_->Label10->setText(QStringLiteral("No new version available..."));
-    timer1_.stop();
-    timer2_.start();
+    timer1_.stop(); // once per run of the program
+    // The window goes on while the updater runs; the status changes when it has ended.
+    updater_.start(updaterProgram_, [this](bool started) {
+        if (started)
+            ui_->Label10->setText(QStringLiteral("No new version available..."));
+        timer2_.start();
+    });
 }
 
 void TForm2::Timer2Timer() {
@@ -447,6 +581,8 @@ void TForm2::runOperation(const std::function<void()>& work) {
 
 template <typename ShowModal>
 std::invoke_result_t<ShowModal> TForm2::withNormalCursor(ShowModal&& showModal) {
+    if (flushDisplays_)
+        flushDisplays_();
     const WaitCursorsLifted lifted(waitCursors_);
     return std::forward<ShowModal>(showModal)();
 }

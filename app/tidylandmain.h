@@ -3,6 +3,7 @@
 // an operation's error is caught and shown.
 #pragma once
 
+#include "app/UpdateCheck.h"
 #include "settings/SettingsStore.h"
 #include "surfaces/RenameSurfaces.h"
 
@@ -20,6 +21,8 @@ class TForm2;
 }
 class TOKRightDlg;
 class Tkleuren;
+class QLabel;
+class QMimeData;
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -55,6 +58,11 @@ public:
     void setUpdateCheckIntervals(std::chrono::milliseconds checkDelay,
                                  std::chrono::milliseconds statusTime);
 
+    // Shrinks the window uniformly (geometry and fonts) where it does not fit into `available`,
+    // and centres it there; on a screen large enough only the centring changes. Called once,
+    // before the window is shown.
+    void fitInto(const QRect& available);
+
 public slots:
     void FormActivate();
     void Button2Click();
@@ -66,10 +74,17 @@ public slots:
     void Timer1Timer();
     void Timer2Timer();
 
+    // Open and scan of `path` without the open dialog: a file named on the command line, dropped
+    // on the window or typed into the file box.
+    void openFile(const QString& path);
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend struct TForm2TestAccess;
@@ -92,6 +107,11 @@ private:
     // The operations behind the buttons: each reads the controls, calls one core function and
     // writes what it reports back into the window.
     void OpenAndScan();
+    void ScanFile(const QString& path);
+    void resetCounters();
+    void restoreOptionsOnce();
+    // Takes a dragged file for open and scan; false when the drag holds no local file.
+    bool takeDrop(QDropEvent& event);
     void EditAndSave(bool saveAs);
     void RenameSurfaces();
     void AssignSurfaceColors();
@@ -99,6 +119,7 @@ private:
     std::string currentPath() const;
 
     void applyFonts();
+    int px(int pixels) const; // a size of the full-size layout at the window's scale
     void installDefaultHooks();
 
     std::unique_ptr<Ui::TForm2> ui_;
@@ -107,5 +128,10 @@ private:
     QTimer timer1_;
     QTimer timer2_;
     QString updaterProgram_;
+    tidy::UpdaterRun updater_;
     int waitCursors_ = 0; // wait cursors pushed by running operations
+    bool optionsRestored_ = false;
+    double scale_ = 1.0; // below 1 on a screen smaller than the window
+    // Shows the exact values of the running operation's throttled counters; empty when none run.
+    std::function<void()> flushDisplays_;
 };

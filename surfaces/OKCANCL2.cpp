@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "surfaces/OKCANCL2.h"
 
+#include "app/ScreenFit.h"
 #include "ui_OKCANCL2.h"
 
 #include <QPushButton>
@@ -14,6 +15,19 @@ TOKRightDlg::TOKRightDlg(QWidget* parent)
 }
 
 TOKRightDlg::~TOKRightDlg() = default;
+
+void TOKRightDlg::fitInto(const QRect& available) {
+    const double factor = tidy::fitFactor(size(), available.size());
+    if (factor >= 1.0)
+        return;
+    tidy::scaleGeometry(*this, factor);
+    QFont shrunk = font();
+    if (shrunk.pixelSize() > 0)
+        shrunk.setPixelSize(tidy::scaled(shrunk.pixelSize(), factor));
+    else
+        shrunk.setPointSizeF(shrunk.pointSizeF() * factor);
+    setFont(shrunk);
+}
 
 QString TOKRightDlg::editText() const {
     return ui_->Edit1->text();

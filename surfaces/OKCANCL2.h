@@ -22,6 +22,10 @@ public:
     explicit TOKRightDlg(QWidget* parent = nullptr);
     ~TOKRightDlg() override;
 
+    // Shrinks the dialog uniformly (geometry and font) where it does not fit into `available`.
+    // Called once, before the dialog is first shown.
+    void fitInto(const QRect& available);
+
     QString editText() const;
     void setEditText(const QString& text);
 

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "surfaces/kleurenkiezen.h"
 
+#include "app/KeyboardButtons.h"
+#include "app/ScreenFit.h"
 #include "surfaces/Palette.h"
 #include "ui_kleurenkiezen.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -14,6 +18,7 @@
 namespace {
 
 constexpr int kGridSide = 16;
+constexpr int kCellSide = 40;
 
 QColor paletteColor(std::int32_t index) {
     const tidy::PaletteEntry e = tidy::Palette::entry(index);
@@ -27,7 +32,8 @@ QFont segoeUi(int pixelSize) {
 }
 
 // Hands every cell to the dialog's painter, which draws the whole cell itself; the current cell
-// gets a focus frame on top so keyboard users can see where they are.
+// gets a frame on top, black lined with white so that it shows on every colour, so keyboard users
+// can see where they are.
 class PaletteCellDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -37,9 +43,12 @@ public:
         Tkleuren::StringGrid1DrawCell(*painter, index.column(), index.row(), option.rect);
         if (option.state & QStyle::State_HasFocus) {
             painter->save();
-            painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
             painter->setBrush(Qt::NoBrush);
-            painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+            const QRect frame = option.rect.adjusted(2, 2, -4, -4);
+            painter->setPen(QPen(Qt::white, 3));
+            painter->drawRect(frame);
+            painter->setPen(QPen(Qt::black, 1));
+            painter->drawRect(frame);
             painter->restore();
         }
     }
@@ -49,23 +58,19 @@ public:
 
 Tkleuren::Tkleuren(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::Tkleuren>()) {
     ui_->setupUi(this);
-    setFont(segoeUi(12));
-    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
-        label->setFont(segoeUi(23));
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    }
-    // The surface's name follows the prompt. Where Segoe UI is missing a wider font takes its
-    // place, so the prompt gets the room it needs and the name moves right rather than over it.
-    ui_->Label2->adjustSize();
-    const int nameLeft = std::max(ui_->Label4->x(), ui_->Label2->geometry().right() + 10);
-    ui_->Label4->setGeometry(nameLeft, ui_->Label4->y(), width() - 20 - nameLeft,
-                             ui_->Label4->height());
+    applyScale();
 
     QTableWidget* grid = ui_->StringGrid1;
     grid->setItemDelegate(new PaletteCellDelegate(grid));
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Tab leaves the grid for "cancel" and "Select" rather than walking its 256 cells.
+    grid->setTabKeyNavigation(false);
+    grid->installEventFilter(this);
 
+    connect(grid, &QTableWidget::currentCellChanged, this, &Tkleuren::StringGrid1KeyMove);
     connect(grid, &QTableWidget::cellClicked, this, &Tkleuren::StringGrid1Click);
     connect(grid, &QTableWidget::cellDoubleClicked, this, &Tkleuren::StringGrid1DblClick);
     connect(ui_->Button1, &QPushButton::clicked, this, &Tkleuren::Button1Click);
@@ -73,6 +78,33 @@ Tkleuren::Tkleuren(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::
 }
 
 Tkleuren::~Tkleuren() = default;
+
+void Tkleuren::applyScale() {
+    const auto px = [this](int pixels) { return tidy::scaled(pixels, scale_); };
+    setFont(segoeUi(px(12)));
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
+        label->setFont(segoeUi(px(23)));
+    for (QHeaderView* header :
+         {ui_->StringGrid1->horizontalHeader(), ui_->StringGrid1->verticalHeader()}) {
+        header->setMinimumSectionSize(px(kCellSide));
+        header->setDefaultSectionSize(px(kCellSide));
+    }
+    // The surface's name follows the prompt. Where Segoe UI is missing a wider font takes its
+    // place, so the prompt gets the room it needs and the name moves right rather than over it.
+    ui_->Label2->adjustSize();
+    const int nameLeft = std::max(px(686), ui_->Label2->geometry().right() + px(10));
+    ui_->Label4->setGeometry(nameLeft, ui_->Label4->y(), width() - px(20) - nameLeft,
+                             ui_->Label4->height());
+}
+
+void Tkleuren::fitInto(const QRect& available) {
+    const double factor = tidy::fitFactor(size(), available.size());
+    if (factor >= 1.0)
+        return;
+    scale_ = factor;
+    tidy::scaleGeometry(*this, factor);
+    applyScale();
+}
 
 void Tkleuren::setIndexText(std::int32_t index) {
     ui_->Label1->setText(QString::number(index));
@@ -93,6 +125,31 @@ void Tkleuren::StringGrid1DrawCell(QPainter& painter, int column, int row, const
     painter.restore();
 }
 
+bool Tkleuren::eventFilter(QObject* watched, QEvent* event) {
+    // Enter or Space on the grid chooses its current cell as a click would.
+    if (watched == ui_->StringGrid1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            // Before the grid ever had the focus there is no current cell: start at the first.
+            QModelIndex current = ui_->StringGrid1->currentIndex();
+            if (!current.isValid()) {
+                const QSignalBlocker quiet(ui_->StringGrid1);
+                ui_->StringGrid1->setCurrentCell(0, 0);
+                current = ui_->StringGrid1->currentIndex();
+            }
+            chooseCell(current.row(), current.column());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Tkleuren::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the default, yet Enter presses the one that has the focus.
+    if (!tidy::pressFocusedButton(*this, *event))
+        QDialog::keyPressEvent(event);
+}
+
 bool Tkleuren::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
         FormActivate();
@@ -100,6 +157,16 @@ bool Tkleuren::event(QEvent* event) {
 }
 
 void Tkleuren::showEvent(QShowEvent* event) {
+    // The keyboard starts from the preset's cell; without one the grid picks its first cell
+    // when it gets the focus, and that pick chooses nothing.
+    {
+        const QSignalBlocker quiet(ui_->StringGrid1);
+        if (tidy::Palette::contains(SelectedColor))
+            ui_->StringGrid1->setCurrentCell(SelectedColor / kGridSide, SelectedColor % kGridSide);
+        else
+            ui_->StringGrid1->setCurrentIndex(QModelIndex());
+    }
+    ui_->StringGrid1->setFocus();
     FormShow();
     QDialog::showEvent(event);
 }
@@ -126,6 +193,15 @@ void Tkleuren::chooseCell(int row, int column) {
     setIndexText(index);
     SelectedColor = index;
     ui_->Shape1->setBrushColor(paletteColor(index));
+}
+
+void Tkleuren::StringGrid1KeyMove(int row, int column, int previousRow, int previousColumn) {
+    // A move from a cell to the next (arrow keys, Home, End, page keys) chooses it as a click
+    // does, so the label, the preview and the outcome always agree. The first current cell
+    // that the grid takes by itself is no move.
+    if (row >= 0 && column >= 0 && previousRow >= 0 && previousColumn >= 0 &&
+        ui_->StringGrid1->hasFocus())
+        chooseCell(row, column);
 }
 
 void Tkleuren::StringGrid1Click(int row, int column) {

@@ -35,17 +35,24 @@ public:
     // Label4: the name of the surface being coloured.
     void setSurfaceName(const QString& name);
 
+    // Shrinks the dialog uniformly (geometry, fonts, cells) where it does not fit into
+    // `available`. Called once, before the dialog is first shown.
+    void fitInto(const QRect& available);
+
     // Paints grid cell (column, row) into `rect`: its palette colour with its index in white
     // from the top-left corner, clipped to the cell.
     static void StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect);
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void FormShow();
     void FormActivate();
+    void StringGrid1KeyMove(int row, int column, int previousRow, int previousColumn);
     void StringGrid1Click(int row, int column);
     void StringGrid1DblClick(int row, int column);
     void Button1Click();
@@ -53,8 +60,10 @@ private:
 
     void paintPreview();
     void chooseCell(int row, int column);
+    void applyScale(); // fonts, cells and the name's place at the dialog's scale
 
     std::unique_ptr<Ui::Tkleuren> ui_;
+    double scale_ = 1.0; // below 1 on a screen smaller than the dialog
 };
 
 // Prepares `dialog` for one surface (SelectedColor and PresetColor := preset, Label1 := preset,

@@ -7,11 +7,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
+#include <QUrl>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -54,7 +59,9 @@ protected:
             return openAnswer_;
         };
         h.chooseSaveFile = [this](const QString& folder) {
-            record("save in " + folder.toStdString());
+            // The counters behind the dialog show the run's exact values.
+            record("save in " + folder.toStdString() + " after " + text("Label4").toStdString() +
+                   " removed");
             return saveAnswer_;
         };
         h.inform = [this](const QString& text) { record("inform" + text.toStdString()); };
@@ -126,11 +133,11 @@ TEST_F(OperationsTest, ScanShowsTheFileAndEnablesTheOperations) {
     EXPECT_TRUE(enabled({"Button1", "Button3", "Button5", "Button6"}));
     EXPECT_EQ(store_.readInitialFolder().toStdString(), settings_.dir().path().string());
 
-    // The next dialog starts in that folder; without the curve option Label7 stays.
+    // The next dialog starts in that folder; without the curve option nothing is counted.
     tick(false, false);
     scan();
     EXPECT_EQ(events_.back(), "open in " + settings_.dir().path().string());
-    EXPECT_EQ(text("Label7"), "4");
+    EXPECT_EQ(text("Label7"), "#");
     EXPECT_EQ(control<QProgressBar>(form_, "ProgressBar1")->maximum(), 0);
 }
 
@@ -156,17 +163,102 @@ TEST_F(OperationsTest, TypedPathOfNoFileOrCancelledDialogLoadsNothing) {
     EXPECT_EQ(events_.back(), "error (no file): no such file; nothing was written");
 }
 
-TEST_F(OperationsTest, MalformedFileShowsAnErrorAndChangesNoCounter) {
-    std::string bad = settings_.dir().write("bad.xml", "<LandXML>\n<Surfaces>\n</LandXML>\n");
-    openAnswer_ = QString::fromStdString(bad);
-    tick(true, true);
-    form_.Button4Click();
-    ASSERT_FALSE(events_.empty());
-    EXPECT_EQ(events_.back().rfind("error " + bad + ": line 3, column", 0), 0u) << events_.back();
-    EXPECT_TRUE(listed().isEmpty());
-    EXPECT_EQ(text("Label8"), "#");
-    EXPECT_EQ(text("Label7"), "#");
-    EXPECT_FALSE(button("Button1")->isEnabled());
+// After a run that wrote all six counters, the next scan starts them afresh, whatever it finds.
+TEST_F(OperationsTest, EveryScanStartsTheCountersAfresh) {
+    const struct {
+        const char* what;
+        const char* content;  // nullptr: the dialog is cancelled
+        QStringList counters; // Label8, Label7, Label4, Label14, Label11, Label16
+        const char* error;    // start of the error shown, or nullptr
+    } cases[] = {
+        {"a file without surfaces",
+         "<LandXML><Units/></LandXML>\n",
+         {"#", "#", "#", "#", "#", "#"},
+         nullptr},
+        {"a malformed file",
+         "<LandXML>\n<Surfaces>\n</LandXML>\n",
+         {"#", "#", "#", "#", "#", "#"},
+         ": line 3, column"},
+        {"a cancelled dialog", nullptr, {"#", "#", "#", "#", "#", "#"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tick(true, true);
+        scan();
+        form_.Button1Click();
+        tidytest::writeFile(path_, kFile);
+        ASSERT_EQ(text("Label16"), "#1");
+        events_.clear();
+        const std::string other = settings_.dir().write("other.xml", c.content ? c.content : "");
+        openAnswer_ = c.content ? std::optional(QString::fromStdString(other)) : std::nullopt;
+        form_.Button4Click();
+        QStringList shown;
+        for (const char* counter : {"Label8", "Label7", "Label4", "Label14", "Label11", "Label16"})
+            shown << text(counter);
+        EXPECT_EQ(shown, c.counters);
+        EXPECT_TRUE(listed().isEmpty());
+        if (c.error) {
+            ASSERT_FALSE(events_.empty());
+            EXPECT_EQ(events_.back().rfind("error " + other + c.error, 0), 0u) << events_.back();
+            EXPECT_FALSE(button("Button1")->isEnabled());
+        }
+    }
+}
+
+// Sends the events of a file dragged onto `target` and dropped there.
+void dropFile(QWidget* target, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QCoreApplication::processEvents(); // the scan follows the drop
+}
+
+// Every way in other than the dialog opens and scans the file as the dialog does, with the
+// stored options restored first when the window was never active.
+TEST_F(OperationsTest, EveryWayInOpensAndScans) {
+    ASSERT_TRUE(store_.writeOptions(false, true));
+    auto* edit = control<QLineEdit>(form_, "Edit1");
+    const QString path = QString::fromStdString(path_);
+    const struct {
+        const char* what;
+        std::function<void()> open;
+    } ways[] = {
+        {"named on the command line, relative to the working folder",
+         [&] {
+             QDir::setCurrent(QString::fromStdString(settings_.dir().path().string()));
+             form_.openFile(QStringLiteral("survey.xml"));
+         }},
+        {"typed into the file box, then Enter",
+         [&] {
+             edit->clear();
+             QTest::keyClicks(edit, path);
+             QTest::keyClick(edit, Qt::Key_Return);
+         }},
+        {"pasted as a file URL, then Enter",
+         [&] {
+             edit->setText(QUrl::fromLocalFile(path).toString());
+             QTest::keyClick(edit, Qt::Key_Return);
+         }},
+        {"dropped on the file box", [&] { dropFile(edit, path); }},
+        {"dropped on the window", [&] { dropFile(&form_, path); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        edit->setText(QStringLiteral("/elsewhere/old.xml"));
+        store_.writeInitialFolder(QString());
+        events_.clear();
+        way.open();
+        EXPECT_TRUE(events_.empty()) << "no dialog, no error: " << events_.front();
+        EXPECT_EQ(edit->text(), path);
+        EXPECT_EQ(listed(), (QStringList{"EG", "FG"}));
+        EXPECT_EQ(text("Label8"), "2");
+        EXPECT_EQ(text("Label7"), "4");
+        EXPECT_EQ(store_.readInitialFolder().toStdString(), settings_.dir().path().string());
+        EXPECT_TRUE(enabled({"Button1", "Button3", "Button5", "Button6"}));
+    }
 }
 
 TEST_F(OperationsTest, EditAndSaveReportsAfterTheSaveAndEndsReady) {
@@ -206,7 +298,7 @@ TEST_F(OperationsTest, EditAndSaveAsAsksInTheScannedFolder) {
     // Closed without a choice: nothing written, nothing said, the path and buttons stay.
     events_.clear();
     form_.Button3Click();
-    EXPECT_EQ(events_, std::vector<std::string>{"save in " + folder});
+    EXPECT_EQ(events_, std::vector<std::string>{"save in " + folder + " after 2 removed"});
     EXPECT_EQ(readFile(path_), kFile);
     EXPECT_TRUE(enabled({"Button1", "Button3"}));
     EXPECT_EQ(control<QLineEdit>(form_, "Edit1")->text().toStdString(), path_);
@@ -214,7 +306,7 @@ TEST_F(OperationsTest, EditAndSaveAsAsksInTheScannedFolder) {
     events_.clear();
     saveAnswer_ = QString::fromStdString(settings_.dir().file("clean.xml"));
     form_.Button3Click();
-    EXPECT_EQ(events_, (std::vector<std::string>{"save in " + folder,
+    EXPECT_EQ(events_, (std::vector<std::string>{"save in " + folder + " after 2 removed",
                                                  "inform XML file checked, 2 triangles removed "}));
     EXPECT_EQ(listed(), (QStringList{"EG", "FG"}));
     EXPECT_EQ(readFile(path_), kFile);

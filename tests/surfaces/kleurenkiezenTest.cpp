@@ -2,6 +2,7 @@
 #include "surfaces/kleurenkiezen.h"
 
 #include "app/AppTestSupport.h"
+#include "app/ScreenFit.h"
 #include "surfaces/Palette.h"
 #include "surfaces/PreviewCircle.h"
 
@@ -60,6 +61,12 @@ void clickButton(Tkleuren& d, const char* name) {
     QTest::mouseClick(control<QPushButton>(d, name), Qt::LeftButton);
 }
 
+// Presses `keys` one after the other on whatever has the keyboard focus.
+void pressKeys(Tkleuren& d, std::initializer_list<Qt::Key> keys) {
+    for (const Qt::Key key : keys)
+        QTest::keyClick(d.focusWidget(), key);
+}
+
 // Runs `whileShown` once the modal dialog is up and returns what the adapter hands back.
 std::int32_t pickWhile(Tkleuren& dialog, const std::string& name, std::int32_t preset,
                        const std::function<void()>& whileShown) {
@@ -74,73 +81,38 @@ std::int32_t pickWhile(Tkleuren& dialog, const std::string& name, std::int32_t p
     return pickColorWithDialog(dialog, name, preset);
 }
 
-TEST(kleurenkiezenTest, FormHasItsControlsWhereTheyBelong) {
-    Tkleuren d;
-    EXPECT_EQ(d.objectName(), "kleuren");
-    EXPECT_EQ(d.windowTitle(), "Colors");
-    EXPECT_EQ(d.size(), QSize(1146, 786));
-    EXPECT_EQ(d.font().pixelSize(), 12);
-
-    struct Expected {
-        const char* name;
-        QString text;
-        QPoint pos;
-        QSize size; // empty where the control sizes itself to its text
-        int fontPixels;
-    };
-    const Expected controls[] = {
-        {"Label2",
-         "Select the color for this layer and press 'select' to continue:",
-         QPoint(56, 24),
-         {},
-         23},
-        {"Label3", "Selected color is:", QPoint(838, 542), {}, 23},
-        {"Label1", "#", QPoint(1041, 542), {}, 23},
-        {"Button2", "cancel", QPoint(880, 624), QSize(145, 33), 12},
-        {"Button1", "Select", QPoint(880, 680), QSize(145, 73), 12},
-        {"StringGrid1", "", QPoint(48, 80), QSize(665, 673), 12},
-        {"Shape1", "", QPoint(851, 423), QSize(222, 113), 12},
-    };
-    for (const Expected& e : controls) {
-        SCOPED_TRACE(e.name);
-        QWidget* w = control<QWidget>(d, e.name);
-        ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->pos(), e.pos);
-        if (!e.size.isEmpty()) {
-            EXPECT_EQ(w->size(), e.size);
+// At full size where it fits; elsewhere shrunk by one factor, inside the screen, with all 16 x 16
+// cells in the grid and the surface's name after the prompt. 960 x 540 is 1920 x 1080 at scale
+// factor 2.
+TEST(kleurenkiezenTest, FitsEveryScreen) {
+    const QSize full(1146, 786);
+    for (const QSize available : {QSize(1920, 1080), QSize(1366, 768), QSize(1280, 720),
+                                  QSize(1024, 768), QSize(960, 540)}) {
+        SCOPED_TRACE(std::to_string(available.width()) + "x" + std::to_string(available.height()));
+        Tkleuren d;
+        const QRect area(QPoint(0, 0), available);
+        d.fitInto(area);
+        const double factor = double(d.width()) / full.width();
+        if (available.height() >= 1080) {
+            EXPECT_EQ(d.size(), full);
+        } else {
+            EXPECT_LT(factor, 1.0);
         }
-        EXPECT_EQ(w->font().pixelSize(), e.fontPixels);
-        EXPECT_EQ(w->property("text").toString(), e.text);
-        if (auto* b = qobject_cast<QPushButton*>(w)) {
-            EXPECT_FALSE(b->isDefault());
-            EXPECT_FALSE(b->autoDefault());
+        EXPECT_LE(d.width() + tidy::kFrameAllowance.width(), available.width());
+        EXPECT_LE(d.height() + tidy::kFrameAllowance.height(), available.height());
+        EXPECT_NEAR(d.height(), full.height() * factor, 1.0) << "proportions kept";
+        EXPECT_NEAR(control<QLabel>(d, "Label3")->font().pixelSize(), 23 * factor, 1.0);
+        for (const QWidget* child : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            EXPECT_TRUE(d.rect().contains(child->geometry())) << child->objectName().toStdString();
         }
+        QTableWidget* g = grid(d);
+        EXPECT_NEAR(g->columnWidth(15), 40 * factor, 1.0);
+        EXPECT_LE(16 * g->columnWidth(15), g->width());
+        EXPECT_LE(16 * g->rowHeight(15), g->height());
+        QLabel* prompt = control<QLabel>(d, "Label2");
+        EXPECT_GT(control<QLabel>(d, "Label4")->x(),
+                  prompt->x() + prompt->fontMetrics().horizontalAdvance(prompt->text()));
     }
-
-    // The name stands right after the prompt: at 686 with Segoe UI, further right where a
-    // wider font stands in for it, never over the prompt.
-    QLabel* prompt = control<QLabel>(d, "Label2");
-    QLabel* name = control<QLabel>(d, "Label4");
-    EXPECT_EQ(name->text(), "Label4");
-    EXPECT_EQ(name->font().pixelSize(), 23);
-    EXPECT_EQ(name->y(), 24);
-    EXPECT_GE(name->x(), 686);
-    EXPECT_GT(name->x(), prompt->x() + prompt->fontMetrics().horizontalAdvance(prompt->text()));
-    if (QFontInfo(prompt->font()).family() == "Segoe UI") {
-        EXPECT_EQ(name->x(), 686);
-    }
-
-    QTableWidget* g = grid(d);
-    EXPECT_EQ(g->rowCount(), 16);
-    EXPECT_EQ(g->columnCount(), 16);
-    EXPECT_FALSE(g->horizontalHeader()->isVisible());
-    EXPECT_FALSE(g->verticalHeader()->isVisible());
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(g->columnWidth(i), 40) << "column " << i;
-        EXPECT_EQ(g->rowHeight(i), 40) << "row " << i;
-    }
-    EXPECT_EQ(g->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(preview(d), QColor(0, 0, 0));
 }
 
 // The preview shows the preset's colour only for a preset from 1 to 255, else black; the
@@ -181,6 +153,36 @@ TEST(kleurenkiezenTest, PreviewAndOutcomeFollowThePresetAndTheWayTheDialogIsLeft
          paletteColor(12), 19},
         {"double-click on the last cell", 0, [](Tkleuren& d) { doubleClickCell(d, 15, 15); }, black,
          255},
+        // The keyboard starts on the preset's cell; a move chooses as a click does.
+        {"arrows, Tab, Tab, Enter on Select", 37,
+         [](Tkleuren& d) {
+             pressKeys(d, {Qt::Key_Right, Qt::Key_Down});
+             EXPECT_EQ(label1(d), "54");
+             EXPECT_EQ(preview(d), paletteColor(54));
+             pressKeys(d, {Qt::Key_Tab, Qt::Key_Tab});
+             EXPECT_EQ(d.focusWidget(), control<QPushButton>(d, "Button1"));
+             pressKeys(d, {Qt::Key_Return});
+         },
+         paletteColor(37), 54},
+        {"Space on the first cell, Tab, Space on cancel", -1,
+         [](Tkleuren& d) {
+             pressKeys(d, {Qt::Key_Space});
+             EXPECT_EQ(d.SelectedColor, 0);
+             pressKeys(d, {Qt::Key_Tab});
+             EXPECT_EQ(d.focusWidget(), control<QPushButton>(d, "Button2"));
+             pressKeys(d, {Qt::Key_Space});
+         },
+         black, -1},
+        {"arrow, then Escape", 20,
+         [](Tkleuren& d) {
+             pressKeys(d, {Qt::Key_Left, Qt::Key_Escape});
+         },
+         paletteColor(20), 19},
+        {"Enter on the preset's cell, then Enter on cancel", 200,
+         [](Tkleuren& d) {
+             pressKeys(d, {Qt::Key_Enter, Qt::Key_Tab, Qt::Key_Return});
+         },
+         QColor(191, 0, 255), -1},
     };
     Tkleuren d; // one instance for every showing, as in the program
     for (const Case& c : cases) {
@@ -244,11 +246,43 @@ int countPixels(const QImage& image, const QRect& area, const std::function<bool
     return n;
 }
 
+// The keyboard's place shows: a frame on the current cell, whatever its colour, and on the button
+// that Tab reached.
+TEST(kleurenkiezenTest, KeyboardShowsWhereItIs) {
+    Tkleuren d;
+    d.SelectedColor = 0;
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    QTableWidget* g = grid(d);
+    for (const int index : {0, 7, 117, 255}) {
+        SCOPED_TRACE(index);
+        const QRect cell = g->visualRect(g->model()->index(index / 16, index % 16));
+        g->setCurrentCell(index / 16, index % 16);
+        // The lower half of the cell, where the index is not written, short of the grid line.
+        const QImage image = g->viewport()->grab(cell).toImage();
+        const QRect lower(0, image.height() / 2, image.width() - 2, image.height() / 2 - 2);
+        int framed = 0;
+        for (int y = lower.top(); y <= lower.bottom(); ++y)
+            for (int x = lower.left(); x <= lower.right(); ++x)
+                framed += image.pixelColor(x, y) != paletteColor(index) ? 1 : 0;
+        EXPECT_GT(framed, lower.height());
+    }
+    for (const char* name : {"Button2", "Button1"}) {
+        SCOPED_TRACE(name);
+        auto* button = control<QPushButton>(d, name);
+        const QImage unfocused = button->grab().toImage();
+        while (d.focusWidget() != button)
+            pressKeys(d, {Qt::Key_Tab});
+        EXPECT_NE(button->grab().toImage(), unfocused);
+    }
+}
+
 TEST(kleurenkiezenTest, EveryCellShowsItsIndexInWhiteOnItsOwnColour) {
     Tkleuren d;
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     QTableWidget* g = grid(d);
+    g->clearFocus(); // the keyboard's frame is not part of a cell
     const QImage image = g->viewport()->grab().toImage();
     ASSERT_EQ(image.devicePixelRatio(), 1.0);
     for (int index = 0; index < 256; ++index) {
