@@ -31,6 +31,7 @@ constexpr std::array<bool, 256> stops(std::string_view bytes) {
 }
 constexpr std::array<bool, 256> kInText = stops("<&]");
 constexpr std::array<bool, 256> kInValue = stops("<&\"'");
+constexpr std::array<bool, 256> kInTag = stops(">\"':");
 
 enum class Reference { Fine, UndeclaredEntity, IllegalCharacter };
 
@@ -90,9 +91,7 @@ private:
     std::size_t depth_ = 0;
     bool rootSeen_ = false;
     bool doctypeSeen_ = false;
-    bool anythingSeen_ = false;
-    bool textPending_ = false;
-    Token prev_ = Token::None;
+    Token prev_ = Token::None; // None only before the first markup
 
     void fault(std::size_t at, const char* what) {
         if (!found.fault) {
@@ -100,7 +99,8 @@ private:
             found.faultAt = at;
         }
     }
-    void saw(Token token);
+    void saw(Token token) { prev_ = token; }
+    void texty(std::size_t end);
     void reference(std::size_t at);
     std::size_t text(std::size_t at);
     std::size_t markup(std::size_t i);
@@ -115,20 +115,12 @@ private:
     }
 };
 
-// Text and CDATA beside anything but their element's tags make the whitespace around content.
-void Scanner::saw(Token token) {
-    if (textPending_ && token != Token::EndTag)
+// Text or CDATA that does not stand alone between its element's tags makes the whitespace
+// beside it content. `end` is where it ends.
+void Scanner::texty(std::size_t end) {
+    if (prev_ != Token::StartTag || end + 1 >= n_ || t_[end] != '<' || t_[end + 1] != '/')
         found.spaceIsContent = true;
-    textPending_ = false;
-    if (token == Token::Text) {
-        if (prev_ != Token::StartTag)
-            found.spaceIsContent = true;
-        else
-            textPending_ = true;
-    }
-    if (token != Token::Space)
-        anythingSeen_ = true;
-    prev_ = token;
+    prev_ = Token::Text;
 }
 
 void Scanner::reference(std::size_t at) {
@@ -147,13 +139,14 @@ std::size_t Scanner::text(std::size_t at) {
     if (depth_ == 0)
         fault(at, rootSeen_ ? "not well-formed XML: text after the root element"
                             : "not well-formed XML: text before the root element");
-    saw(Token::Text);
     for (std::size_t i = at;; ++i) {
         // Text between markup is short in a terrain model: a loop beats a call to memchr.
         while (i < n_ && !kInText[static_cast<unsigned char>(t_[i])])
             ++i;
-        if (i == n_ || t_[i] == '<')
+        if (i == n_ || t_[i] == '<') {
+            texty(i);
             return i;
+        }
         if (t_[i] == '&')
             reference(i);
         else if (i + 2 < n_ && t_[i + 1] == ']' && t_[i + 2] == '>')
@@ -166,6 +159,8 @@ std::size_t Scanner::text(std::size_t at) {
 std::size_t Scanner::endOfTag(std::size_t i) {
     for (++i; i < n_; ++i) {
         const char c = t_[i];
+        if (!kInTag[static_cast<unsigned char>(c)])
+            continue;
         if (c == '>')
             return i + 1;
         if (c == '"' || c == '\'') {
@@ -211,8 +206,9 @@ std::size_t Scanner::tag(std::size_t i) {
 // The parser reads the declaration (target "xml" in any case) as attributes, quotes respected,
 // and other instructions up to their first "?>".
 std::size_t Scanner::declaration(std::size_t i) {
-    if (anythingSeen_)
+    if (prev_ != Token::None)
         fault(i, "not well-formed XML: the XML declaration must stand at the start of the file");
+    saw(Token::Other);
     char quote = 0;
     for (std::size_t k = i + 2; k + 1 < n_; ++k) {
         const char c = t_[k];
@@ -292,8 +288,10 @@ std::size_t Scanner::markup(std::size_t i) {
     if (rest.substr(0, 9) == "<![CDATA[") {
         if (depth_ == 0)
             fault(i, "not well-formed XML: a CDATA section outside the root element");
-        saw(Token::Text);
-        return past(i + 9, "]]>");
+        const std::size_t end = past(i + 9, "]]>");
+        if (end != npos)
+            texty(end);
+        return end;
     }
     if (rest.substr(0, 9) == "<!DOCTYPE")
         return doctype(i);
