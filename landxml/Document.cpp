@@ -323,23 +323,22 @@ bool isAllowedComment(std::string_view text) {
     return text.find("--") == std::string_view::npos && (text.empty() || text.back() != '-');
 }
 
-// The name of an attribute the element carries twice, which the parser takes; nullptr for none.
-const char* givenTwice(pugi::xml_node n) {
+// The name of an attribute given twice among `first` and those after it, which the parser takes;
+// nullptr for none.
+const char* givenTwice(pugi::xml_attribute first) {
     size_t count = 0;
-    for (pugi::xml_attribute a = n.first_attribute(); a && count <= 8; a = a.next_attribute())
+    for (pugi::xml_attribute a = first; a && count <= 8; a = a.next_attribute())
         ++count;
     if (count <= 8) { // the usual few: no allocation
-        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+        for (pugi::xml_attribute a = first; a; a = a.next_attribute())
             for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
                 if (std::strcmp(a.name(), b.name()) == 0)
                     return a.name();
         return nullptr;
     }
     std::vector<std::string_view> names;
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+    for (pugi::xml_attribute a = first; a; a = a.next_attribute())
         names.push_back(a.name());
-    if (names.size() < 2)
-        return nullptr;
     std::sort(names.begin(), names.end());
     const auto twice = std::adjacent_find(names.begin(), names.end());
     return twice == names.end() ? nullptr : twice->data();
@@ -358,19 +357,23 @@ Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues, unsigned b
         Refusal found;
         bool for_each(pugi::xml_node& n) override {
             const Controls controls = checkValues ? controlsIn(n.value(), beyond) : Controls{};
-            const bool text = n.type() == pugi::node_pcdata || n.type() == pugi::node_element;
+            const pugi::xml_node_type type = n.type();
+            const bool text = type == pugi::node_pcdata || type == pugi::node_element;
             found.carriageReturnInText |= controls.carriageReturn && text;
             found.beyondEncoding |= controls.beyond && text;
-            if (depth() >= kMaxDepth && n.type() == pugi::node_element)
+            if (depth() >= kMaxDepth && type == pugi::node_element)
                 found.kind = Refusal::TooDeep;
-            else if (n.type() == pugi::node_comment && !isAllowedComment(n.value()))
+            else if (type == pugi::node_comment && !isAllowedComment(n.value()))
                 found.kind = Refusal::Comment;
             else if (controls.forbidden)
                 found.kind = Refusal::ControlCharacter;
-            else if (n.first_attribute() && (found.attribute = givenTwice(n)))
+            // Most elements carry one attribute or none: the library's calls are what costs here.
+            const pugi::xml_attribute first = n.first_attribute();
+            if (found.kind == Refusal::None && first && first.next_attribute() &&
+                (found.attribute = givenTwice(first)))
                 found.kind = Refusal::DuplicateAttribute;
-            for (pugi::xml_attribute a = n.first_attribute();
-                 checkValues && a && found.kind == Refusal::None; a = a.next_attribute()) {
+            for (pugi::xml_attribute a = first; checkValues && a && found.kind == Refusal::None;
+                 a = a.next_attribute()) {
                 const Controls inValue = controlsIn(a.value(), beyond);
                 found.beyondEncoding |= inValue.beyond;
                 if (inValue.forbidden)
