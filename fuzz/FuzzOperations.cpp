@@ -4,11 +4,13 @@
 // renaming, colouring and a plain load and save. A refusal is fine when it is a tidy::Error that
 // names the file. Anything else is a finding: a crash, a sanitizer report, a leak, another
 // exception, a source file that changed, a stray or half-written file, a saved file that does
-// not load again, a plain load and save that changes the content, or a load that reads other
-// content than pugixml reads from the file as it is.
+// not load again, a plain load and save that changes the content, a load that reads other
+// content than pugixml reads from the file as it is, or a Latin-1 or US-ASCII file whose
+// characters above its range (set by the setters) do not come back from a save.
 #include "cleaning/EditAndSave.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
+#include "landxml/Nodes.h"
 #include "landxml/ScanDocument.h"
 #include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/RenameSurfaces.h"
@@ -124,6 +126,71 @@ void expectLoads(const std::string& saved, const char* by) {
     }
 }
 
+// The whitespace-only text that is content, as XML has it: under xml:space="preserve", or in an
+// element that holds other text. pugixml keeps all of it with parse_ws_pcdata; this drops the
+// rest, as a plain reading of the rule.
+void dropBlankTextThatIsNoContent(pugi::xml_node element, bool preserve) {
+    if (const pugi::xml_attribute space = element.attribute("xml:space"))
+        preserve = std::string(space.value()) == "preserve";
+    const auto blank = [](const char* s) {
+        return std::string(s).find_first_not_of(" \t\r\n") == std::string::npos;
+    };
+    bool text = !blank(element.value());
+    for (pugi::xml_node c : element.children())
+        text |=
+            c.type() == pugi::node_cdata || (c.type() == pugi::node_pcdata && !blank(c.value()));
+    if (!preserve && !text) {
+        element.text().set("");
+        for (pugi::xml_node c = element.first_child(), next; c; c = next) {
+            next = c.next_sibling();
+            if (c.type() == pugi::node_pcdata)
+                element.remove_child(c);
+        }
+    }
+    for (pugi::xml_node c : element.children())
+        if (c.type() == pugi::node_element)
+            dropBlankTextThatIsNoContent(c, preserve);
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+    } else {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out += char(0x80 | (cp & 0x3F));
+}
+
+// The input under a Latin-1 or US-ASCII declaration, with characters above the encoding's range
+// set into an attribute and a text: a save must bring them back, as references.
+void expectCharactersAboveTheRangeKept(const uint8_t* data, size_t size, const char* encoding) {
+    const std::string file = pathOf("narrow.xml"), saved = pathOf("narrow-saved.xml");
+    fs::remove(saved); // the other encoding's
+    const std::string declaration =
+        std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>";
+    const std::string text = declaration + std::string(reinterpret_cast<const char*>(data), size);
+    writeBytes(file, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    std::string above = "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 ";
+    for (size_t i = 0; i < std::min<size_t>(size, 8); ++i)
+        appendUtf8(above, 0x100 + 37 * data[i]);
+    refusedCleanly(file, saved, [&] {
+        tidy::Document doc = tidy::Document::open(file);
+        if (!doc.loaded() || !doc.root())
+            return;
+        tidy::setAttribute(doc, doc.root(), "above", above);
+        tidy::setNodeText(doc, tidy::addChild(doc.root(), "Above"), above);
+        doc.save(saved);
+        const tidy::Document again = tidy::Document::open(saved);
+        const pugi::xml_node added = again.root().last_child();
+        if (tidy::attributeText(again.root(), "above") != above ||
+            tidy::localName(added) != "Above" || tidy::nodeText(added) != above ||
+            again.encoding() != doc.encoding())
+            finding(std::string("characters above ") + encoding + " changed in a save:\n" +
+                    readBytes(saved));
+    });
+}
+
 const tidy::EditAndSaveView& quietView(const std::string& saveAsDestination) {
     static std::string destination;
     destination = saveAsDestination;
@@ -150,8 +217,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string colored = pathOf("colored.xml");
     const std::string plain = pathOf("plain.xml");
     const std::string plainAgain = pathOf("plain2.xml");
-    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml", "renamed.xml",
-                                        "colored.xml", "plain.xml",   "plain2.xml"};
+    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml",
+                                        "renamed.xml", "colored.xml", "plain.xml",
+                                        "plain2.xml",  "narrow.xml",  "narrow-saved.xml"};
     for (const auto& e : fs::directory_iterator(workFolder()))
         fs::remove(e.path());
     writeBytes(source, data, size);
@@ -224,9 +292,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             pugi::xml_document direct;
             const unsigned options = pugi::parse_default | pugi::parse_declaration |
                                      pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments |
-                                     pugi::parse_embed_pcdata;
+                                     pugi::parse_embed_pcdata | pugi::parse_ws_pcdata;
             if (!direct.load_buffer(data, size, options, pugi::encoding_utf8))
                 finding("the parser refuses the file as it is, the load took it");
+            dropBlankTextThatIsNoContent(direct.document_element(), false);
             if (content(direct) != before)
                 finding("the load read other content than the parser from the file:\n" +
                         content(direct) + "-- the load --\n" + before);
@@ -248,6 +317,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+
+    expectCharactersAboveTheRangeKept(data, size, "ISO-8859-1");
+    expectCharactersAboveTheRangeKept(data, size, "US-ASCII");
 
     if (readBytes(source) != bytes)
         finding("the source file changed");

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -102,7 +103,8 @@ std::string lower(std::string_view s) {
 std::string declaredEncoding(std::string_view text) {
     // The parser takes a declaration after leading whitespace too, and the save writes it first.
     text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
-    if (text.substr(0, 5) != "<?xml")
+    // "<?xml-stylesheet" and the like are instructions of their own, not the declaration.
+    if (text.substr(0, 5) != "<?xml" || text.size() < 6 || !std::strchr(" \t\r\n", text[5]))
         return {};
     auto end = text.find("?>");
     std::string_view decl =
@@ -177,7 +179,8 @@ size_t invalidUtf8At(const unsigned char* s, size_t n) {
                 return i;
             cp = (cp << 6) | (s[i + k] & 0x3F);
         }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        // U+FFFE and U+FFFF are valid UTF-8 but no XML character: the caller tells them apart.
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF) || cp >= 0xFFFE)) ||
             (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
             return i;
         i += len;
@@ -246,6 +249,10 @@ DecodedText decodeUtf16(const std::string& path, const unsigned char* s, size_t 
     if (!decl.empty() && !isUtf16Name(decl))
         throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=" +
                     quotedText(decl));
+    // The bytes' order is what they are read in; a declared variant must not say otherwise.
+    if (decl == (littleEndian ? "utf-16be" : "utf-16le"))
+        throw Error(path + ": the file is stored as UTF-16" + (littleEndian ? "LE" : "BE") +
+                    " but its declaration says encoding=" + quotedText(decl));
     return d;
 }
 
@@ -255,7 +262,8 @@ std::pair<size_t, size_t> lineAndColumn(const char* text, size_t size, size_t of
     size_t line = 1, column = 1;
     for (size_t i = 0; i < offset; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
+        // A lone carriage return ends a line as well; in CR LF the line feed does.
+        if (c == '\n' || (c == '\r' && (i + 1 >= size || text[i + 1] != '\n'))) {
             ++line;
             column = 1;
         } else if ((c & 0xC0) != 0x80) {
@@ -270,119 +278,36 @@ std::string place(const std::string& path, const char* text, size_t size, size_t
     return path + ": line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-enum class Reference { Fine, UndeclaredEntity, IllegalCharacter };
-
-bool isXmlCharacter(uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// What the '&' at the start of `s` begins.
-Reference classifyReference(std::string_view s) {
-    for (std::string_view known : {"&lt;", "&gt;", "&amp;", "&apos;", "&quot;"})
-        if (s.substr(0, known.size()) == known)
-            return Reference::Fine;
-    if (s.substr(0, 2) != "&#")
-        return Reference::UndeclaredEntity;
-    size_t i = 2;
-    bool hex = i < s.size() && s[i] == 'x';
-    i += hex;
-    size_t digits = 0;
-    uint32_t value = 0;
-    while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
-                            (hex && std::isxdigit(static_cast<unsigned char>(s[i]))))) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const uint32_t digit = std::isdigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
-        // Past the last character of Unicode the exact value no longer matters.
-        value = std::min<uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
-        ++i;
-        ++digits;
-    }
-    if (digits == 0 || i >= s.size() || s[i] != ';')
-        return Reference::UndeclaredEntity;
-    return isXmlCharacter(value) ? Reference::Fine : Reference::IllegalCharacter;
-}
-
-struct BadReference {
-    size_t at = std::string::npos;
-    Reference kind = Reference::Fine;
-};
-
-// The first '&' in markup or text that is neither a reference to a character XML allows nor one
-// of the five predefined entities. The parser would keep an undeclared entity as literal text
-// and the save would then escape it into something else; a reference to a character XML does
-// not allow ("&#0;", "&#xFFFE;") would be written back as that character, or cut the text short
-// at a zero. Comments, CDATA, processing instructions and the DOCTYPE may hold a bare '&'.
-BadReference firstBadReference(const char* data, size_t size) {
-    std::string_view text(data, size);
-    // Fast path: most files have no '&' at all, or only well-formed references.
-    bool suspicious = false;
-    for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
-        if (classifyReference(text.substr(at, 16)) != Reference::Fine) {
-            suspicious = true;
-            break;
-        }
-    }
-    if (!suspicious)
-        return {};
-    size_t i = 0;
-    auto skipTo = [&](std::string_view end) {
-        size_t e = text.find(end, i);
-        i = e == std::string_view::npos ? size : e + end.size();
-    };
-    while (i < size) {
-        if (text[i] == '<') {
-            std::string_view rest = text.substr(i, 9);
-            if (rest.substr(0, 4) == "<!--") {
-                skipTo("-->");
-                continue;
-            }
-            if (rest == "<![CDATA[") {
-                skipTo("]]>");
-                continue;
-            }
-            if (rest.substr(0, 2) == "<?") {
-                skipTo("?>");
-                continue;
-            }
-            if (rest == "<!DOCTYPE") {
-                size_t bracket = text.find('[', i), close = text.find('>', i);
-                skipTo(bracket < close ? "]>" : ">");
-                continue;
-            }
-        } else if (text[i] == '&') {
-            if (Reference kind = classifyReference(text.substr(i, 16)); kind != Reference::Fine)
-                return {i, kind};
-        }
-        ++i;
-    }
-    return {};
-}
-
 // Deeper than any LandXML file goes. The save indents every line by its depth, so deep nesting
 // would be written back many times its size: 100 000 levels in 700 kB come back as 10 GB.
 constexpr int kMaxDepth = 256;
 
 // A node that the save could not write back as it was read.
 struct Refusal {
-    enum Kind { None, TooDeep, Comment, ControlCharacter };
+    enum Kind { None, TooDeep, Comment, ControlCharacter, DuplicateAttribute };
     Kind kind = None;
     pugi::xml_node node;
+    const char* attribute = nullptr;   // the one given twice
     bool carriageReturnInText = false; // in element text; found only when values are checked
+    bool beyondEncoding = false;       // a value the encoding cannot hold; as above
 };
 
 // The control characters in a parsed value: raw ones other than tab and line feed are refused or
-// normalised before parsing, so these came from references.
+// normalised before parsing, so these came from references, as did any character at or above
+// `beyond` (a UTF-8 byte; 0x100 for none), which the file's encoding cannot hold.
 struct Controls {
     bool forbidden = false; // one that XML allows nowhere
     bool carriageReturn = false;
+    bool beyond = false;
 };
 
-Controls controlsIn(const char* value) {
+Controls controlsIn(const char* value, unsigned beyond) {
     Controls found;
     for (; *value; ++value) {
         const unsigned char c = static_cast<unsigned char>(*value);
-        if (c < 0x20 && c != '\t' && c != '\n') {
+        if (c >= beyond) {
+            found.beyond = true;
+        } else if (c < 0x20 && c != '\t' && c != '\n') {
             if (c != '\r') {
                 found.forbidden = true;
                 break;
@@ -393,49 +318,76 @@ Controls controlsIn(const char* value) {
     return found;
 }
 
-bool holdsForbiddenControl(const char* value) {
-    return controlsIn(value).forbidden;
-}
-
 // Whether XML allows this comment text: no "--" inside, no "-" at the end. The parser takes
 // either, but the save would have to change the comment to write a well-formed file.
 bool isAllowedComment(std::string_view text) {
     return text.find("--") == std::string_view::npos && (text.empty() || text.back() != '-');
 }
 
-// The first element nested more than kMaxDepth levels deep, comment that XML does not allow or,
-// with `checkValues`, node with a forbidden control character in its value or an attribute: the
-// scan for references reads the text alone and can take a bare "<!DOCTYPE" or "<!--" in an
-// attribute value, which the parser lets pass, for markup. With `checkValues` it also tells
-// whether element text holds a carriage return. pugixml's own traversal is iterative (a
-// recursive walk would itself run out of stack on a deep file) and, with one call per node, fast
-// enough to run over every node of every file loaded.
-Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues) {
+// The name of an attribute given twice among `first` and those after it, which the parser takes;
+// nullptr for none.
+const char* givenTwice(pugi::xml_attribute first) {
+    size_t count = 0;
+    for (pugi::xml_attribute a = first; a && count <= 8; a = a.next_attribute())
+        ++count;
+    if (count <= 8) { // the usual few: no allocation
+        for (pugi::xml_attribute a = first; a; a = a.next_attribute())
+            for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+                if (std::strcmp(a.name(), b.name()) == 0)
+                    return a.name();
+        return nullptr;
+    }
+    std::vector<std::string_view> names;
+    for (pugi::xml_attribute a = first; a; a = a.next_attribute())
+        names.push_back(a.name());
+    std::sort(names.begin(), names.end());
+    const auto twice = std::adjacent_find(names.begin(), names.end());
+    return twice == names.end() ? nullptr : twice->data();
+}
+
+// The first element nested more than kMaxDepth levels deep, comment that XML does not allow,
+// element with an attribute given twice or, with `checkValues`, node with a forbidden control
+// character in its value or an attribute. With `checkValues` it also tells whether element text
+// holds a carriage return and whether a value holds a character at or above `beyond`. pugixml's
+// own traversal is iterative (a recursive walk would itself run out of stack on a deep file) and,
+// with one call per node, fast enough to run over every node of every file loaded.
+Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues, unsigned beyond) {
     struct Walker final : pugi::xml_tree_walker {
         bool checkValues = false;
-        bool carriageReturnInText = false;
+        unsigned beyond = 0x100;
         Refusal found;
         bool for_each(pugi::xml_node& n) override {
-            const Controls controls = checkValues ? controlsIn(n.value()) : Controls{};
-            if (controls.carriageReturn &&
-                (n.type() == pugi::node_pcdata || n.type() == pugi::node_element))
-                carriageReturnInText = true;
-            if (depth() >= kMaxDepth && n.type() == pugi::node_element)
-                found = {Refusal::TooDeep, n};
-            else if (n.type() == pugi::node_comment && !isAllowedComment(n.value()))
-                found = {Refusal::Comment, n};
+            const Controls controls = checkValues ? controlsIn(n.value(), beyond) : Controls{};
+            const pugi::xml_node_type type = n.type();
+            const bool text = type == pugi::node_pcdata || type == pugi::node_element;
+            found.carriageReturnInText |= controls.carriageReturn && text;
+            found.beyondEncoding |= controls.beyond && text;
+            if (depth() >= kMaxDepth && type == pugi::node_element)
+                found.kind = Refusal::TooDeep;
+            else if (type == pugi::node_comment && !isAllowedComment(n.value()))
+                found.kind = Refusal::Comment;
             else if (controls.forbidden)
-                found = {Refusal::ControlCharacter, n};
-            for (pugi::xml_attribute a = n.first_attribute(); checkValues && a && !found.node;
-                 a = a.next_attribute())
-                if (holdsForbiddenControl(a.value()))
-                    found = {Refusal::ControlCharacter, n};
+                found.kind = Refusal::ControlCharacter;
+            // Most elements carry one attribute or none: the library's calls are what costs here.
+            const pugi::xml_attribute first = n.first_attribute();
+            if (found.kind == Refusal::None && first && first.next_attribute() &&
+                (found.attribute = givenTwice(first)))
+                found.kind = Refusal::DuplicateAttribute;
+            for (pugi::xml_attribute a = first; checkValues && a && found.kind == Refusal::None;
+                 a = a.next_attribute()) {
+                const Controls inValue = controlsIn(a.value(), beyond);
+                found.beyondEncoding |= inValue.beyond;
+                if (inValue.forbidden)
+                    found.kind = Refusal::ControlCharacter;
+            }
+            if (found.kind != Refusal::None)
+                found.node = n;
             return found.kind == Refusal::None;
         }
     } walker;
     walker.checkValues = checkValues;
+    walker.beyond = beyond;
     pugi::xml_node(doc).traverse(walker);
-    walker.found.carriageReturnInText = walker.carriageReturnInText;
     return walker.found;
 }
 
@@ -467,67 +419,31 @@ size_t forbiddenControlAt(const char* text, size_t size) {
     return std::string::npos;
 }
 
-bool isXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+// The text of a file that a byte-order mark or its first bytes show to be UTF-16.
+DecodedText decodeUtf16File(const std::string& path, const unsigned char* s, size_t n) {
+    if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
+        DecodedText d = decodeUtf16(path, s + 2, n - 2, true);
+        d.bom = true;
+        return d;
+    }
+    if (n >= 2 && s[0] == 0xFE && s[1] == 0xFF) {
+        DecodedText d = decodeUtf16(path, s + 2, n - 2, false);
+        d.bom = true;
+        return d;
+    }
+    if (s[0] == '<')
+        return decodeUtf16(path, s, n, true);
+    return decodeUtf16(path, s, n, false);
 }
 
-// What stands around the root element that XML does not allow there, and where. The parser
-// drops text outside the root without a word and takes a declaration wherever it stands, which
-// the save then writes first, so the file would declare an encoding it is not written in.
-struct Misplaced {
-    size_t at = std::string::npos;
-    const char* what = nullptr;
-};
+bool isNoncharacterAt(const char* text, size_t size, size_t at) {
+    return size - at >= 3 && std::memcmp(text + at, "\xEF\xBF", 2) == 0 &&
+           (text[at + 2] == '\xBE' || text[at + 2] == '\xBF');
+}
 
-Misplaced misplacedAroundRoot(std::string_view text) {
-    constexpr std::string_view space = " \t\r\n";
-    // Before the root: the declaration first, then comments, processing instructions and the
-    // DOCTYPE. Markup left open is the parser's to report.
-    for (size_t i = text.find_first_not_of(space); i != std::string_view::npos;
-         i = text.find_first_not_of(space, i)) {
-        std::string_view rest = text.substr(i);
-        std::string_view end;
-        if (rest.substr(0, 5) == "<?xml" && rest.size() > 5 && isXmlSpace(rest[5])) {
-            if (i != text.find_first_not_of(space))
-                return {i, "the XML declaration must stand at the start of the file"};
-            end = "?>";
-        } else if (rest.substr(0, 2) == "<?") {
-            end = "?>";
-        } else if (rest.substr(0, 4) == "<!--") {
-            end = "-->";
-        } else if (rest.substr(0, 9) == "<!DOCTYPE") {
-            end = rest.find('[') < rest.find('>') ? "]>" : ">";
-        } else if (rest.front() == '<') {
-            break; // the root element
-        } else {
-            return {i, "text before the root element"};
-        }
-        const size_t close = text.find(end, i + 2);
-        if (close == std::string_view::npos)
-            return {};
-        i = close + end.size();
-    }
-    // After the root: only comments and processing instructions, read from the end backwards.
-    size_t last = text.find_last_not_of(space);
-    while (last != std::string_view::npos) {
-        const std::string_view upto = text.substr(0, last + 1);
-        size_t open = std::string_view::npos;
-        if (upto.size() >= 3 && upto.substr(upto.size() - 3) == "-->")
-            open = upto.rfind("<!--");
-        else if (upto.size() >= 2 && upto.substr(upto.size() - 2) == "?>")
-            open = upto.rfind("<?");
-        else if (upto.back() == '>')
-            return {}; // the end of the root element
-        else {
-            const size_t markupEnd = upto.find_last_of('>');
-            const size_t start = markupEnd == std::string_view::npos ? 0 : markupEnd + 1;
-            return {text.find_first_not_of(space, start), "text after the root element"};
-        }
-        if (open == std::string_view::npos || open == 0)
-            return {};
-        last = text.find_last_not_of(space, open - 1);
-    }
-    return {};
+Error noncharacterError(const std::string& path, const char* text, size_t size, size_t at) {
+    return Error(place(path, text, size, at) + ": not well-formed XML: the character U+FFF" +
+                 (text[at + 2] == '\xBE' ? "E" : "F") + ", which XML does not allow");
 }
 
 } // namespace
@@ -541,21 +457,16 @@ static DecodedText decodeFile(const std::string& path) {
     if (n >= 4 && ((s[0] == 0 && s[1] == 0 && s[2] == 0xFE && s[3] == 0xFF) ||
                    (s[0] == 0xFF && s[1] == 0xFE && s[2] == 0 && s[3] == 0)))
         throw Error(path + ": UTF-32 files are not supported");
-    if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
-        DecodedText d = decodeUtf16(path, s + 2, n - 2, true);
-        d.bom = true;
+    if ((n >= 2 && ((s[0] == 0xFF && s[1] == 0xFE) || (s[0] == 0xFE && s[1] == 0xFF))) ||
+        (n >= 4 && ((s[0] == '<' && s[1] == 0 && s[2] == '?' && s[3] == 0) ||
+                    (s[0] == 0 && s[1] == '<' && s[2] == 0 && s[3] == '?')))) {
+        DecodedText d = decodeUtf16File(path, s, n);
+        if (const size_t at =
+                invalidUtf8At(reinterpret_cast<const unsigned char*>(d.utf8.data), d.utf8.size);
+            at != std::string::npos)
+            throw noncharacterError(path, d.utf8.data, d.utf8.size, at);
         return d;
     }
-    if (n >= 2 && s[0] == 0xFE && s[1] == 0xFF) {
-        DecodedText d = decodeUtf16(path, s + 2, n - 2, false);
-        d.bom = true;
-        return d;
-    }
-    if (n >= 4 && s[0] == '<' && s[1] == 0 && s[2] == '?' && s[3] == 0)
-        return decodeUtf16(path, s, n, true);
-    if (n >= 4 && s[0] == 0 && s[1] == '<' && s[2] == 0 && s[3] == '?')
-        return decodeUtf16(path, s, n, false);
-
     DecodedText d;
     size_t start = 0;
     if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) {
@@ -577,6 +488,8 @@ static DecodedText decodeFile(const std::string& path) {
             if (it != s + n)
                 bad = size_t(it - (s + start));
         }
+        if (bad != std::string::npos && isNoncharacterAt(raw.data + start, n - start, bad))
+            throw noncharacterError(path, raw.data + start, n - start, bad);
         if (bad != std::string::npos)
             throw Error(place(path, raw.data + start, n - start, bad) + ": the text is not valid " +
                         (d.encoding == Encoding::Ascii ? "US-ASCII" : "UTF-8") +
@@ -611,6 +524,82 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 Document::~Document() = default;
 
+namespace {
+
+void refuseForbiddenControl(const std::string& path, const DecodedText& text) {
+    const size_t at = forbiddenControlAt(text.utf8.data, text.utf8.size);
+    if (at == std::string::npos)
+        return;
+    const auto c = static_cast<unsigned char>(text.utf8.data[at]);
+    const std::string code =
+        std::string("U+00") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 0xF];
+    throw Error(place(path, text.utf8.data, text.utf8.size, at) +
+                ": not well-formed XML: the control character " + code +
+                ", which XML does not allow");
+}
+
+// How the file ends its lines, by the first line end in it.
+LineEnd lineEndOf(const char* text, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (text[i] == '\n')
+            return LineEnd::Lf;
+        if (text[i] == '\r')
+            return i + 1 < size && text[i + 1] == '\n' ? LineEnd::CrLf : LineEnd::Cr;
+    }
+    return LineEnd::Lf;
+}
+
+// A name for a message: a hostile file's may run to megabytes.
+std::string quoted(std::string_view name) {
+    constexpr size_t kMax = 64;
+    if (name.size() <= kMax)
+        return std::string(name);
+    size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(name.substr(0, cut)) + "...";
+}
+
+bool isBlank(const char* text) {
+    return text[std::strspn(text, " \t\r\n")] == '\0';
+}
+
+// Whether the element holds text beside other children: then the whitespace between them is
+// content, and the save adds none.
+bool holdsText(pugi::xml_node element) {
+    if (!isBlank(element.value()))
+        return true;
+    for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_cdata || (c.type() == pugi::node_pcdata && !isBlank(c.value())))
+            return true;
+    return false;
+}
+
+bool preserves(pugi::xml_node element, bool inherited) {
+    const pugi::xml_attribute space = element.attribute("xml:space");
+    return space ? std::strcmp(space.value(), "preserve") == 0 : inherited;
+}
+
+// Drops the whitespace-only text the parser kept where it is not content: in elements that hold
+// no other text and are not under xml:space="preserve". The depth is bounded by the load.
+void dropSpaceThatIsNotContent(pugi::xml_node element, bool preserve) {
+    preserve = preserves(element, preserve);
+    if (!preserve && !holdsText(element)) {
+        if (*element.value())
+            element.text().set("");
+        for (pugi::xml_node c = element.first_child(), next; c; c = next) {
+            next = c.next_sibling();
+            if (c.type() == pugi::node_pcdata)
+                element.remove_child(c);
+        }
+    }
+    for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element)
+            dropSpaceThatIsNotContent(c, preserve);
+}
+
+} // namespace
+
 Document Document::open(const std::string& path) {
     useDocumentMemory();
     Document d;
@@ -621,80 +610,86 @@ Document Document::open(const std::string& path) {
 
     d.stamp_ = stampOf(path); // before the read: a change while reading is then seen as one
     DecodedText text = decodeFile(path);
-    if (size_t at = forbiddenControlAt(text.utf8.data, text.utf8.size); at != std::string::npos) {
-        const auto c = static_cast<unsigned char>(text.utf8.data[at]);
-        const std::string code =
-            std::string("U+00") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 0xF];
-        throw Error(place(path, text.utf8.data, text.utf8.size, at) +
-                    ": not well-formed XML: the control character " + code +
-                    ", which XML does not allow");
-    }
-    // Reported once the parser has found no fault of its own: a file cut short or no XML at all
-    // is better described by its words.
-    const Misplaced misplaced =
-        misplacedAroundRoot(std::string_view(text.utf8.data, text.utf8.size));
-    std::string misplacedPlace;
-    if (misplaced.what)
-        misplacedPlace = place(path, text.utf8.data, text.utf8.size, misplaced.at);
-    const BadReference badReference = firstBadReference(text.utf8.data, text.utf8.size);
-    // Only a reference can bring a control character into a parsed value.
+    refuseForbiddenControl(path, text);
+    d.lineEnd_ = lineEndOf(text.utf8.data, text.utf8.size);
+    // Only a reference can bring a control character, or one the encoding cannot hold, into a
+    // parsed value.
     const bool hasCharacterReference =
         std::string_view(text.utf8.data, text.utf8.size).find("&#") != std::string_view::npos;
-    std::string badReferencePlace;
-    if (badReference.at != std::string::npos)
-        badReferencePlace = place(path, text.utf8.data, text.utf8.size, badReference.at);
     // The parser drops the indentation; dropping it first keeps it out of the document's memory,
     // the file's text plus 64 bytes per element and 40 per attribute. Offsets into the text the
     // parser reads are mapped back to the file by where().
-    const size_t size = dropSpaceBetweenMarkup(text.utf8.data, text.utf8.size);
-    releaseTailOfBlock(text.utf8.data, size);
+    MarkupScan scan = scanMarkup(text.utf8.data, text.utf8.size);
+    unsigned options = kParseOptions;
+    if (scan.spaceIsContent) {
+        // Text beside elements, or xml:space: the parser keeps every whitespace text of the text
+        // as it was, and the load drops those that are not content.
+        text = decodeFile(path);
+        scan.size = text.utf8.size;
+        options |= pugi::parse_ws_pcdata;
+    }
+    d.spaceDropped_ = !scan.spaceIsContent;
+    releaseTailOfBlock(text.utf8.data, scan.size);
     char* data = text.utf8.release();
     pugi::xml_parse_result r =
-        d.doc_->load_buffer_inplace_own(data, size, kParseOptions, pugi::encoding_utf8);
+        d.doc_->load_buffer_inplace_own(data, scan.size, options, pugi::encoding_utf8);
     if (!r) {
         // The parser changes the buffer in place; count lines on a fresh copy of the text.
         DecodedText again = decodeFile(path);
-        const size_t at = offsetBeforeDroppingSpace(again.utf8.data, again.utf8.size,
-                                                    size_t(std::max<ptrdiff_t>(r.offset, 0)));
+        size_t at = size_t(std::max<ptrdiff_t>(r.offset, 0));
+        if (d.spaceDropped_)
+            at = offsetBeforeDroppingSpace(again.utf8.data, again.utf8.size, at);
         throw Error(place(path, again.utf8.data, again.utf8.size, at) +
                     ": not well-formed XML: " + r.description());
     }
     d.encoding_ = text.encoding;
     d.bom_ = text.bom;
     d.loaded_ = true; // from here on errors can name their place
-
-    for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling()) {
-        if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
-            throw Error(d.where(n) +
-                        ": the DOCTYPE declares entities; tidylander neither expands "
-                        "nor fetches entities and could not write them back faithfully");
-        // The parser takes more than one; every operation would only ever see the first.
-        if (n.type() == pugi::node_element && n != d.doc_->document_element())
-            throw Error(d.where(n) + ": not well-formed XML: a second root element");
+    d.refuseWhatTheParserTook(scan, hasCharacterReference);
+    if (scan.spaceIsContent) {
+        dropSpaceThatIsNotContent(d.root(), false);
+        d.spaceIsContent_ = true;
     }
-    if (misplaced.what)
-        throw Error(misplacedPlace + ": not well-formed XML: " + misplaced.what);
-    const Refusal refused = firstRefusal(*d.doc_, hasCharacterReference);
-    if (refused.kind == Refusal::TooDeep)
-        throw Error(d.where(refused.node) + ": elements nested more than " +
+    return d;
+}
+
+// The parser takes more than XML allows; what it took is refused here, with its place. Faults
+// are reported once the parser has found none of its own: a file cut short or no XML at all is
+// better described by its words.
+void Document::refuseWhatTheParserTook(const MarkupScan& scan, bool checkValues) {
+    for (pugi::xml_node n = doc_->first_child(); n; n = n.next_sibling())
+        if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
+            throw Error(where(n) + ": the DOCTYPE declares entities; tidylander neither expands "
+                                   "nor fetches entities and could not write them back faithfully");
+    if (scan.fault) {
+        const DecodedText text = decodeFile(path_);
+        throw Error(place(path_, text.utf8.data, text.utf8.size, scan.faultAt) + ": " + scan.fault);
+    }
+    const unsigned beyond = encoding_ == Encoding::Latin1  ? 0xC4
+                            : encoding_ == Encoding::Ascii ? 0x80
+                                                           : 0x100;
+    const Refusal refused = firstRefusal(*doc_, checkValues, beyond);
+    switch (refused.kind) {
+    case Refusal::None:
+        break;
+    case Refusal::TooDeep:
+        throw Error(where(refused.node) + ": elements nested more than " +
                     std::to_string(kMaxDepth) +
                     " levels deep; tidylander refuses such a file, as its save would indent "
                     "every line by its depth");
-    if (refused.kind == Refusal::Comment)
-        throw Error(d.where(refused.node) +
+    case Refusal::Comment:
+        throw Error(where(refused.node) +
                     ": not well-formed XML: a comment holds \"--\" or ends in \"-\"");
-    if (badReference.kind == Reference::IllegalCharacter ||
-        refused.kind == Refusal::ControlCharacter)
-        throw Error((badReference.kind == Reference::IllegalCharacter ? badReferencePlace
-                                                                      : d.where(refused.node)) +
+    case Refusal::ControlCharacter:
+        throw Error(where(refused.node) +
                     ": not well-formed XML: a character reference to a character that XML does "
                     "not allow");
-    if (badReference.kind == Reference::UndeclaredEntity)
-        throw Error(badReferencePlace +
-                    ": a reference to an undeclared entity; tidylander neither "
-                    "expands nor fetches entities and could not write it back faithfully");
-    d.carriageReturnInText_ = refused.carriageReturnInText;
-    return d;
+    case Refusal::DuplicateAttribute:
+        throw Error(where(refused.node) + ": not well-formed XML: the attribute \"" +
+                    quoted(refused.attribute) + "\" is given twice");
+    }
+    carriageReturnInText_ = refused.carriageReturnInText;
+    beyondEncoding_ = refused.beyondEncoding;
 }
 
 pugi::xml_node Document::root() const {
@@ -712,9 +707,10 @@ std::string Document::where(pugi::xml_node node) const {
         // opens it. Text nodes have no markup of their own.
         if (text.utf8.size == 0)
             return path_;
-        size_t at =
-            std::min(offsetBeforeDroppingSpace(text.utf8.data, text.utf8.size, size_t(offset)),
-                     text.utf8.size - 1);
+        size_t at = size_t(offset);
+        if (spaceDropped_)
+            at = offsetBeforeDroppingSpace(text.utf8.data, text.utf8.size, at);
+        at = std::min(at, text.utf8.size - 1);
         if (node.type() != pugi::node_pcdata) {
             while (at > 0 && text.utf8.data[at] != '<')
                 --at;
@@ -725,24 +721,28 @@ std::string Document::where(pugi::xml_node node) const {
     }
 }
 
-bool Document::canEncode(std::string_view utf8) const {
+bool Document::canHold(std::string_view utf8) const {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     if (invalidUtf8At(s, utf8.size()) != std::string::npos)
         return false;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        unsigned char c = s[i];
-        // XML 1.0 cannot hold these control characters in any encoding.
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return false;
-        if (c >= 0x80) {
-            if (encoding_ == Encoding::Ascii)
-                return false;
-            // Latin-1 holds U+0080..U+00FF, whose UTF-8 lead bytes are C2 and C3.
-            if (encoding_ == Encoding::Latin1 && c >= 0xC4)
-                return false;
-        }
-    }
-    return true;
+    // XML 1.0 cannot hold these control characters in any encoding.
+    return std::none_of(s, s + utf8.size(), [](unsigned char c) {
+        return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+    });
+}
+
+void Document::noteStored(std::string_view value, bool inText, bool besideMarkup) const {
+    if (inText && value.find('\r') != std::string_view::npos)
+        carriageReturnInText_ = true;
+    // Latin-1 holds U+0080..U+00FF, whose UTF-8 lead bytes are C2 and C3.
+    const unsigned char beyond = encoding_ == Encoding::Latin1  ? 0xC4
+                                 : encoding_ == Encoding::Ascii ? 0x80
+                                                                : 0;
+    if (beyond && std::any_of(value.begin(), value.end(),
+                              [&](char c) { return static_cast<unsigned char>(c) >= beyond; }))
+        beyondEncoding_ = true;
+    if (inText && besideMarkup)
+        spaceIsContent_ = true;
 }
 
 namespace {
@@ -870,6 +870,153 @@ private:
     size_t written_ = 0;
 };
 
+// Passes UTF-8 output on in the file's encoding with the file's line ends. A character the
+// encoding cannot hold becomes a character reference: the save refuses beforehand every place
+// where XML has none, so each one stands in text or an attribute value.
+class Recoder final : public pugi::xml_writer {
+public:
+    Recoder(pugi::xml_writer& out, Encoding encoding, LineEnd lineEnd)
+        : out_(out), encoding_(encoding), lineEnd_(lineEnd) {}
+    void write(const void* data, size_t size) override {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i)
+            take(p[i]);
+        out_.write(buf_.data(), buf_.size());
+        buf_.clear();
+    }
+
+private:
+    void take(unsigned char b) {
+        if (need_ > 0) {
+            cp_ = (cp_ << 6) | (b & 0x3F);
+            if (--need_ == 0)
+                lineEnd(cp_);
+            return;
+        }
+        need_ = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+        cp_ = need_ == 0 ? b : b & (0x3F >> need_);
+        if (need_ == 0)
+            lineEnd(cp_);
+    }
+    void lineEnd(uint32_t cp) {
+        const bool afterCr = previous_ == '\r';
+        previous_ = cp;
+        if (cp != '\n' || lineEnd_ == LineEnd::Lf)
+            return put(cp);
+        if (lineEnd_ == LineEnd::Cr) {
+            if (!afterCr)
+                put('\r');
+            return;
+        }
+        if (!afterCr)
+            put('\r');
+        put('\n');
+    }
+    void put(uint32_t cp) {
+        switch (encoding_) {
+        case Encoding::Utf8:
+            return appendUtf8(buf_, cp);
+        case Encoding::Latin1:
+        case Encoding::Ascii:
+            if (cp < (encoding_ == Encoding::Latin1 ? 0x100u : 0x80u))
+                buf_ += char(cp);
+            else
+                buf_ += "&#" + std::to_string(cp) + ";";
+            return;
+        case Encoding::Utf16LE:
+        case Encoding::Utf16BE:
+            if (cp >= 0x10000) {
+                unit(0xD800 + ((cp - 0x10000) >> 10));
+                return unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            }
+            return unit(cp);
+        }
+    }
+    void unit(uint32_t u) {
+        const char hi = char(u >> 8), lo = char(u & 0xFF);
+        buf_ += encoding_ == Encoding::Utf16LE ? lo : hi;
+        buf_ += encoding_ == Encoding::Utf16LE ? hi : lo;
+    }
+    pugi::xml_writer& out_;
+    Encoding encoding_;
+    LineEnd lineEnd_;
+    uint32_t cp_ = 0;
+    int need_ = 0;
+    uint32_t previous_ = 0;
+    std::string buf_;
+};
+
+// Empty text nodes lent to the elements whose children the save must not indent, for as long as
+// it lives: pugixml adds no whitespace next to text, and writes nothing for an empty one.
+class SpaceKeepers {
+public:
+    explicit SpaceKeepers(pugi::xml_node root) { lend(root, false); }
+    ~SpaceKeepers() {
+        for (pugi::xml_node n : lent_)
+            n.parent().remove_child(n);
+    }
+    SpaceKeepers(const SpaceKeepers&) = delete;
+    SpaceKeepers& operator=(const SpaceKeepers&) = delete;
+
+private:
+    static bool isText(pugi::xml_node n) {
+        return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata;
+    }
+    void lend(pugi::xml_node element, bool preserve) {
+        preserve = preserves(element, preserve);
+        if (element.first_child() && (preserve || holdsText(element))) {
+            bool afterText = *element.value() != '\0';
+            for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
+                if (!afterText && !isText(c))
+                    lent_.push_back(element.insert_child_before(pugi::node_pcdata, c));
+                afterText = isText(c);
+            }
+            if (!afterText)
+                lent_.push_back(element.append_child(pugi::node_pcdata));
+        }
+        for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
+            if (c.type() == pugi::node_element)
+                lend(c, preserve);
+    }
+    std::vector<pugi::xml_node> lent_;
+};
+
+// Where XML has no character reference: a name, a comment, an instruction, CDATA, a DOCTYPE.
+struct Unreferenced {
+    pugi::xml_node node;
+    const char* what = nullptr;
+};
+
+Unreferenced firstBeyondWithoutReference(const pugi::xml_document& doc, unsigned char beyond) {
+    struct Walker final : pugi::xml_tree_walker {
+        unsigned char beyond = 0x80;
+        Unreferenced found;
+        bool holds(const char* s) const {
+            for (; *s; ++s)
+                if (static_cast<unsigned char>(*s) >= beyond)
+                    return true;
+            return false;
+        }
+        bool for_each(pugi::xml_node& n) override {
+            const bool element = n.type() == pugi::node_element;
+            if (element && holds(n.name()))
+                found = {n, "the element name"};
+            for (pugi::xml_attribute a = n.first_attribute(); a && !found.what;
+                 a = a.next_attribute())
+                if (holds(a.name()))
+                    found = {n, "an attribute name"};
+            if (!found.what && !element && n.type() != pugi::node_pcdata && holds(n.value()))
+                found = {n, n.type() == pugi::node_comment ? "a comment"
+                            : n.type() == pugi::node_cdata ? "a CDATA section"
+                                                           : "markup"};
+            return !found.what;
+        }
+    } walker;
+    walker.beyond = beyond;
+    pugi::xml_node(doc).traverse(walker);
+    return walker.found;
+}
+
 } // namespace
 
 void Document::save(const std::string& destination) const {
@@ -879,51 +1026,70 @@ void Document::save(const std::string& destination) const {
     if (destination.empty())
         throw Error(path_ + ": no destination to save to");
     // Looked at before anything is written, so that a refusal leaves no file behind.
-    TextCarriageReturns returns;
-    if (carriageReturnInText_) {
-        returns = findTextCarriageReturns(*doc_);
-        if (returns.cdata)
-            throw Error(destination + ": cannot save: " + where(returns.cdata) +
-                        ": a CDATA section holds a carriage return, which every reader would "
-                        "take for a line feed");
-        if (!returns.at.empty() && !returns.lent)
-            throw Error(destination +
-                        ": cannot save: a carriage return in element text cannot be written back "
-                        "faithfully, as the comments, processing instructions, CDATA sections or "
-                        "DOCTYPE of the document hold every one of the texts \"&#01;\" to "
-                        "\"&#31;\"");
-    }
+    refuseWhatCannotBeWritten(destination);
 
     AtomicFile file(destination, {path_, stamp_});
 
-    pugi::xml_encoding enc = pugi::encoding_utf8;
-    switch (encoding_) {
-    case Encoding::Utf16LE:
-        enc = pugi::encoding_utf16_le;
-        break;
-    case Encoding::Utf16BE:
-        enc = pugi::encoding_utf16_be;
-        break;
-    case Encoding::Latin1:
-        enc = pugi::encoding_latin1;
-        break;
-    case Encoding::Utf8:
-    case Encoding::Ascii:
-        break;
+    serialize(file);
+    file.commit();
+}
+
+void Document::refuseWhatCannotBeWritten(const std::string& destination) const {
+    if (beyondEncoding_) {
+        const bool latin1 = encoding_ == Encoding::Latin1;
+        const Unreferenced found = firstBeyondWithoutReference(*doc_, latin1 ? 0xC4 : 0x80);
+        if (found.what)
+            throw Error(destination + ": cannot save: " + where(found.node) + ": " + found.what +
+                        " holds a character that " + (latin1 ? "ISO-8859-1" : "US-ASCII") +
+                        " cannot hold, and XML has no character reference there");
     }
+    if (!carriageReturnInText_)
+        return;
+    const TextCarriageReturns returns = findTextCarriageReturns(*doc_);
+    if (returns.cdata)
+        throw Error(destination + ": cannot save: " + where(returns.cdata) +
+                    ": a CDATA section holds a carriage return, which every reader would "
+                    "take for a line feed");
+    if (!returns.at.empty() && !returns.lent)
+        throw Error(destination +
+                    ": cannot save: a carriage return in element text cannot be written back "
+                    "faithfully, as the comments, processing instructions, CDATA sections or "
+                    "DOCTYPE of the document hold every one of the texts \"&#01;\" to "
+                    "\"&#31;\"");
+}
+
+// pugixml writes the document; the writers between it and `out` add what it cannot do itself,
+// each only for the documents that need it.
+void Document::serialize(pugi::xml_writer& out) const {
+    const bool recode =
+        lineEnd_ != LineEnd::Lf ||
+        (beyondEncoding_ && (encoding_ == Encoding::Latin1 || encoding_ == Encoding::Ascii));
+    pugi::xml_encoding enc = pugi::encoding_utf8;
+    if (!recode && encoding_ == Encoding::Utf16LE)
+        enc = pugi::encoding_utf16_le;
+    else if (!recode && encoding_ == Encoding::Utf16BE)
+        enc = pugi::encoding_utf16_be;
+    else if (!recode && encoding_ == Encoding::Latin1)
+        enc = pugi::encoding_latin1;
     unsigned flags = pugi::format_indent | pugi::format_no_declaration;
     if (bom_)
         flags |= pugi::format_write_bom;
 
+    Recoder recoder(out, encoding_, lineEnd_);
+    pugi::xml_writer& target = recode ? static_cast<pugi::xml_writer&>(recoder) : out;
+    std::optional<SpaceKeepers> keepers;
+    if (spaceIsContent_)
+        keepers.emplace(doc_->document_element());
+    const TextCarriageReturns returns =
+        carriageReturnInText_ ? findTextCarriageReturns(*doc_) : TextCarriageReturns{};
     if (returns.at.empty()) {
-        doc_->save(file, "\t", flags, enc);
-    } else {
-        const LentCharacter lent(returns);
-        CarriageReturnWriter rewriter(file, returns.lent, enc);
-        doc_->save(rewriter, "\t", flags, enc);
-        rewriter.finish();
+        doc_->save(target, "\t", flags, enc);
+        return;
     }
-    file.commit();
+    const LentCharacter lent(returns);
+    CarriageReturnWriter rewriter(target, returns.lent, enc);
+    doc_->save(rewriter, "\t", flags, enc);
+    rewriter.finish();
 }
 
 } // namespace tidy

@@ -13,6 +13,9 @@ namespace tidy {
 
 // How a LandXML file was stored, so that a save writes it back the same way.
 enum class Encoding { Utf8, Utf16LE, Utf16BE, Latin1, Ascii };
+enum class LineEnd { Lf, CrLf, Cr };
+
+struct MarkupScan;
 
 // One operation's in-memory LandXML document. Each operation opens its own and drops it at the
 // end; nothing of it survives between operations.
@@ -36,14 +39,21 @@ public:
 
     Encoding encoding() const { return encoding_; }
     bool hasByteOrderMark() const { return bom_; }
+    // The line ends the file came with, by its first one; the save writes the same.
+    LineEnd lineEnd() const { return lineEnd_; }
 
     // "file: line L, column C" for a node of this document; just the file when unknown.
     std::string where(pugi::xml_node node) const;
 
-    // Whether `utf8` can be stored in this document's encoding.
-    bool canEncode(std::string_view utf8) const;
+    // Whether `utf8` is text XML can hold: valid UTF-8 of characters XML allows. Any such text
+    // can be stored in a value: where the file's encoding cannot hold a character, the save
+    // writes a character reference.
+    bool canHold(std::string_view utf8) const;
 
-    // Writes the whole document to `destination` atomically, in the source's encoding: a
+    // Writes the whole document to `destination` atomically, in the source's encoding and with
+    // its line ends, a character that encoding cannot hold in text or an attribute value as a
+    // character reference (one in a name, comment, processing instruction or CDATA section,
+    // which have none, is refused before anything is written): a
     // temporary file in the destination's folder is renamed over it only once it is complete.
     // An existing destination keeps its permissions; a symbolic link keeps pointing at its
     // replaced target. Refuses a document that was never loaded. A carriage return in element
@@ -51,15 +61,19 @@ public:
     // tree, so no other thread may read the document while it saves.
     void save(const std::string& destination) const;
 
-    // Tells the save that element text may now hold a carriage return, which it must write as a
-    // reference. setNodeText calls it; the load finds those of the file by itself.
-    void noteCarriageReturnInText() const { carriageReturnInText_ = true; }
+    // Tells the save what a setter stored, so that it looks for what needs care only when there
+    // can be some: `value` as element text (`inText`) or an attribute value, `besideMarkup` when
+    // the element also holds other children. The load finds those of the file by itself.
+    void noteStored(std::string_view value, bool inText, bool besideMarkup) const;
 
     pugi::xml_document& xml() { return *doc_; }
     const pugi::xml_document& xml() const { return *doc_; }
 
 private:
     Document();
+    void refuseWhatTheParserTook(const MarkupScan& scan, bool checkValues);
+    void refuseWhatCannotBeWritten(const std::string& destination) const;
+    void serialize(pugi::xml_writer& out) const;
 
     std::unique_ptr<pugi::xml_document> doc_;
     std::string path_;
@@ -67,8 +81,13 @@ private:
     bool bom_ = false;
     bool loaded_ = false;
     FileStamp stamp_; // of the file as it was read; a save does not replace another version
+    LineEnd lineEnd_ = LineEnd::Lf;
+    // Whether the load dropped whitespace before parsing, which where() maps back.
+    bool spaceDropped_ = true;
     // Off for almost every file: the save then needs no look at the text.
     mutable bool carriageReturnInText_ = false;
+    mutable bool beyondEncoding_ = false; // a value holds a character the encoding cannot
+    mutable bool spaceIsContent_ = false; // text beside elements, or xml:space="preserve"
 };
 
 } // namespace tidy

@@ -2,18 +2,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tidy {
 
-// Removes, in place, the whitespace that stands alone between two pieces of markup: the
-// indentation of a file, a tenth of a terrain model, which the parser drops anyway. What the
-// parser reads from the text is the same before and after. Where the text holds something this
-// reading cannot be sure the parser reads the same way (a DOCTYPE, a quote left open in a
-// declaration, markup cut short), the rest of it stays as it is. Returns the new size.
+// What one pass over a file's markup found: the faults of well-formedness that the parser lets
+// pass, and whether whitespace between markup can be content.
+struct MarkupScan {
+    std::size_t size = 0;           // of the text once the whitespace is dropped
+    std::size_t faultAt = SIZE_MAX; // where the first fault stands in the text as it was
+    const char* fault = nullptr;    // what it is, in plain words; nullptr for none
+    bool spaceIsContent = false;    // text beside elements, or xml:space: see below
+};
+
+// Reads the markup of `text` (UTF-8) and removes, in place, the whitespace that stands alone
+// between two pieces of markup: the indentation of a file, a tenth of a terrain model, which the
+// parser drops anyway. Where an element holds text beside other markup, or xml:space is used,
+// such whitespace is content: from there on nothing is dropped and spaceIsContent is set, and
+// the caller must parse the text as it was. The faults reported are those the parser accepts:
+// text, CDATA or a DOCTYPE where XML does not allow them, a second DOCTYPE or root element, a
+// late declaration, "]]>" in text, "<" in an attribute value, and references to undeclared
+// entities or to characters XML does not allow. Markup cut short is left to the parser.
+MarkupScan scanMarkup(char* text, std::size_t size);
+
+// scanMarkup's size alone.
 std::size_t dropSpaceBetweenMarkup(char* text, std::size_t size);
 
 // Where the byte at `offset` of what dropSpaceBetweenMarkup made of `original` stands in
 // `original`. An offset at or past the end of the shorter text maps to the end of `original`.
 std::size_t offsetBeforeDroppingSpace(const char* original, std::size_t size, std::size_t offset);
+
+// Whether XML 1.0 allows the character anywhere in a document.
+bool isXmlCharacter(std::uint32_t c);
 
 } // namespace tidy

@@ -76,10 +76,11 @@ std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* 
 
 void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
                   std::string_view value) {
-    if (!doc.canEncode(value))
+    if (!doc.canHold(value))
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) +
                     ", attribute \"" + name + "\": " + quotedText(value) +
-                    " cannot be stored in this file's encoding");
+                    " holds a character that XML does not allow");
+    doc.noteStored(value, false, false);
     pugi::xml_attribute attr = node.attribute(name);
     if (!attr)
         attr = node.append_attribute(name);
@@ -95,11 +96,13 @@ std::string_view nodeText(pugi::xml_node node) {
 }
 
 void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text) {
-    if (!doc.canEncode(text))
+    if (!doc.canHold(text))
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ": " +
-                    quotedText(text) + " cannot be stored in this file's encoding");
-    if (text.find('\r') != std::string_view::npos)
-        doc.noteCarriageReturnInText();
+                    quotedText(text) + " holds a character that XML does not allow");
+    const bool besideMarkup = std::any_of(node.begin(), node.end(), [](pugi::xml_node c) {
+        return c.type() != pugi::node_pcdata && c.type() != pugi::node_cdata;
+    });
+    doc.noteStored(text, true, besideMarkup);
     const bool embedded = node.type() == pugi::node_element && *node.value();
     node.text().set(std::string(text).c_str());
     // Emptying text kept in the element itself takes the value away; an empty text child keeps

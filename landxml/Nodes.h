@@ -30,13 +30,13 @@ std::string_view attributeText(pugi::xml_node node, const char* name);
 // naming the place, the element, the attribute and the text otherwise.
 std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* name);
 
-// Creates or replaces an attribute. Throws Error, before anything changes, when the file's
-// encoding cannot hold `value`.
+// Creates or replaces an attribute. Throws Error, before anything changes, when `value` holds a
+// character XML does not allow; one the file's encoding cannot hold is saved as a reference.
 void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
                   std::string_view value);
 void setAttribute(const Document& doc, pugi::xml_node node, const char* name, std::int32_t value);
 
-// The element's text content ("" when it has none) and its replacement.
+// The element's text content ("" when it has none) and its replacement, checked as above.
 std::string_view nodeText(pugi::xml_node node);
 void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text);
 

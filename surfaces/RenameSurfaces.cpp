@@ -29,8 +29,8 @@ std::vector<std::string> RenameSurfaces(const std::string& path, const std::stri
             std::string name(attributeText(node, "name"));
             if (NameAnswer answer = askName(name); answer.ok)
                 name = std::move(answer.text);
-            // Stored before it is listed: a name the file's encoding cannot hold ends the run
-            // here and must not appear in the list as if it had been accepted.
+            // Stored before it is listed: a name XML cannot hold ends the run here and must not
+            // appear in the list as if it had been accepted.
             setAttribute(doc, node, "name", name);
             addLine(cutListLine(" " + name + ".trm "));
             finalNames.push_back(std::move(name));

@@ -23,7 +23,8 @@ using AddLine = std::function<void(const std::string& line)>;
 // every visited surface, lists each as " name.trm " and saves the document to `destination`.
 // No file at `path` does nothing; a file without a root element is not rewritten. Returns the
 // final names in visiting order. Throws Error when the file cannot be read or written or a name
-// cannot be stored in the file's encoding; every file is then left as it was.
+// holds a character XML does not allow (one the file's encoding cannot hold is written as a
+// character reference); every file is then left as it was.
 std::vector<std::string> RenameSurfaces(const std::string& path, const std::string& destination,
                                         const AskName& askName, const AddLine& addLine);
 

@@ -67,17 +67,22 @@ TEST(NodesTest, AttributeIntAcceptsDecimalIntegersOnly) {
     }
 }
 
-TEST(NodesTest, SetAttributeRefusesWhatTheEncodingCannotHold) {
+// A character the encoding cannot hold is stored, for the save to write as a reference; one XML
+// does not allow is refused.
+TEST(NodesTest, SetAttributeRefusesWhatXmlCannotHold) {
     TempDir dir;
     Document doc =
         load(dir, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><LandXML name=\"x\"/>");
     tidy::setAttribute(doc, doc.root(), "name", "\xC3\xBF"); // U+00FF fits Latin-1
     EXPECT_EQ(tidy::attributeText(doc.root(), "name"), "\xC3\xBF");
-    EXPECT_THROW(tidy::setAttribute(doc, doc.root(), "name", "\xE2\x82\xAC"),
-                 tidy::Error);                                                       // euro sign
-    EXPECT_THROW(tidy::setAttribute(doc, doc.root(), "name", "a\x01"), tidy::Error); // no XML char
+    EXPECT_THROW(tidy::setAttribute(doc, doc.root(), "name", "a\x01"), tidy::Error);
+    EXPECT_THROW(tidy::setAttribute(doc, doc.root(), "name", "\xEF\xBF\xBE"), tidy::Error);
+    EXPECT_THROW(tidy::setNodeText(doc, doc.root(), "\xEF\xBF\xBF"), tidy::Error);
     EXPECT_EQ(tidy::attributeText(doc.root(), "name"), "\xC3\xBF")
         << "a refused value changes nothing";
+    tidy::setAttribute(doc, doc.root(), "name", "\xE2\x82\xAC"); // euro sign
+    doc.save(dir.file("out.xml"));
+    EXPECT_NE(tidytest::readFile(dir.file("out.xml")).find("name=\"&#8364;\""), std::string::npos);
     tidy::setAttribute(doc, doc.root(), "value", -1);
     EXPECT_EQ(tidy::attributeText(doc.root(), "value"), "-1");
 }
@@ -111,8 +116,8 @@ TEST(NodesTest, TextThatOpensAnElementIsItsFirstChild) {
     EXPECT_EQ(tidy::childCount(e), 2);
     doc.save(dir.file("out.xml"));
     EXPECT_EQ(tidytest::readFile(dir.file("out.xml")),
-              "<r>\n\t<a>new<b />tail</a>\n\t<c></c>\n\t<d>\n\t\t<!--x-->t</d>\n"
-              "\t<e>\n\t\t<f />late</e>\n\t<g />\n</r>\n");
+              "<r>\n\t<a>new<b />tail</a>\n\t<c></c>\n\t<d><!--x-->t</d>\n"
+              "\t<e><f />late</e>\n\t<g />\n</r>\n");
 }
 
 TEST(NodesTest, ListLinesAreCutAt255Utf16Units) {

@@ -22,15 +22,23 @@ constexpr unsigned kEveryOperation = Scan | Triangles | Curves | Rename | Color;
 constexpr Operation kOperations[] = {Scan, Triangles, Curves, Rename, Color};
 const char* operationName(Operation op);
 
+// One file of the catalogue folder and its sidecar NAME.expect, lines of "key: value":
+//   refused: all | none | the operations (scan triangles curves rename color) that refuse it
+//   place:   "line L, column C" that follows the path; absent where the message has none
+//   says:    part of the message after the place
 struct BadFile {
-    const char* name;  // file name in the catalogue folder
-    unsigned refusing; // operations that must refuse the file; every other one must succeed
-    const char* place; // "line L, column C" that follows the path, or "" where there is none
-    const char* says;  // part of the message after the place
+    std::string name;
+    unsigned refusing = 0; // operations that must refuse the file; every other one must succeed
+    std::string place;
+    std::string says;
 };
 
-// Every entry, good.xml (refused by nothing) first.
+// Every entry, good.xml (refused by nothing) first. A file without a sidecar, or a sidecar that
+// cannot be read, throws: no file sits in the folder untested.
 const std::vector<BadFile>& catalogue();
+
+// The first entry that `op` refuses.
+const BadFile& firstRefusedBy(Operation op);
 
 // The catalogue folder, and the bytes of an entry. The 100 000-deep nesting is made here rather
 // than kept as a 700 kB file.
