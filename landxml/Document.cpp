@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "landxml/Document.h"
 
+#include "landxml/AtomicFile.h"
 #include "landxml/Error.h"
 #include "landxml/MarkupSpace.h"
 #include "landxml/Memory.h"
@@ -745,72 +746,6 @@ bool Document::canEncode(std::string_view utf8) const {
 
 namespace {
 
-class FileWriter final : public pugi::xml_writer {
-public:
-    explicit FileWriter(int fd) : fd_(fd) { buf_.reserve(kSize); }
-    void write(const void* data, size_t size) override {
-        if (failed_)
-            return;
-        if (buf_.size() + size > kSize)
-            flush();
-        if (size >= kSize)
-            writeAll(static_cast<const char*>(data), size);
-        else
-            buf_.append(static_cast<const char*>(data), size);
-    }
-    void flush() {
-        writeAll(buf_.data(), buf_.size());
-        buf_.clear();
-    }
-    int error() const { return failed_; }
-
-private:
-    static constexpr size_t kSize = 1 << 20;
-    static constexpr off_t kWriteBackStep = 8 << 20;
-    void writeAll(const char* p, size_t n) {
-        while (n > 0 && !failed_) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0) {
-                failed_ = errno;
-                return;
-            }
-            p += w;
-            n -= size_t(w);
-            written_ += w;
-        }
-#if defined(__linux__)
-        // Hand what is written to the disk every few megabytes, so that the fsync at the end
-        // waits for the last stretch rather than for the whole file. Its errors show there.
-        if (written_ - handedOver_ >= kWriteBackStep) {
-            ::sync_file_range(fd_, handedOver_, written_ - handedOver_, SYNC_FILE_RANGE_WRITE);
-            handedOver_ = written_;
-        }
-#endif
-    }
-    int fd_;
-    int failed_ = 0;
-    off_t written_ = 0;
-    off_t handedOver_ = 0;
-    std::string buf_;
-};
-
-// Follows a chain of symbolic links to the file they finally name (which may not exist yet).
-std::filesystem::path resolveLinks(std::filesystem::path p) {
-    namespace fs = std::filesystem;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec)))
-            return p;
-        fs::path target = fs::read_symlink(p, ec);
-        if (ec)
-            return p;
-        p = target.is_absolute() ? target : p.parent_path() / target;
-    }
-    return p;
-}
-
 // pugixml writes a carriage return in element text as it is, and every reader takes a bare one
 // for a line feed. Each control character that XML allows nowhere it writes as "&#NN;", with two
 // decimal digits, and the document holds none of them: the load and the setters refuse them. So
@@ -958,34 +893,7 @@ void Document::save(const std::string& destination) const {
                         "\"&#31;\"");
     }
 
-    namespace fs = std::filesystem;
-    fs::path target = resolveLinks(fs::path(destination));
-    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::string tmp = (folder / ("." + target.filename().string() + ".tidy-XXXXXX")).string();
-
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        throw Error(destination + ": cannot save: cannot create a file in \"" + folder.string() +
-                    "\": " + systemError(errno));
-    auto fail = [&](const std::string& what, int err) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw Error(destination + ": cannot save: " + what + ": " + systemError(err));
-    };
-
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (::fchmod(fd, st.st_mode & 07777) != 0)
-            fail("cannot keep the file's permissions", errno);
-        // Keeping the owner needs privileges we may not have; the permissions are what matter.
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-        }
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0)
-            fail("cannot set the file's permissions", errno);
-    }
+    AtomicFile file(destination);
 
     pugi::xml_encoding enc = pugi::encoding_utf8;
     switch (encoding_) {
@@ -1006,30 +914,15 @@ void Document::save(const std::string& destination) const {
     if (bom_)
         flags |= pugi::format_write_bom;
 
-    FileWriter writer(fd);
     if (returns.at.empty()) {
-        doc_->save(writer, "\t", flags, enc);
+        doc_->save(file, "\t", flags, enc);
     } else {
         const LentCharacter lent(returns);
-        CarriageReturnWriter rewriter(writer, returns.lent, enc);
+        CarriageReturnWriter rewriter(file, returns.lent, enc);
         doc_->save(rewriter, "\t", flags, enc);
         rewriter.finish();
     }
-    writer.flush();
-    if (writer.error())
-        fail("cannot write \"" + tmp + "\"", writer.error());
-    if (::fsync(fd) != 0)
-        fail("cannot write \"" + tmp + "\"", errno);
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw Error(destination + ": cannot save: " + systemError(err));
-    }
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw Error(destination + ": cannot save: cannot replace the file: " + systemError(err));
-    }
+    file.commit();
 }
 
 } // namespace tidy
