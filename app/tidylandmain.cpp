@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
+#include "app/CorePath.h"
 #include "app/ThrottledDisplay.h"
 #include "app/UpdateCheck.h"
 #include "cleaning/EditAndSave.h"
@@ -303,7 +304,7 @@ void TForm2::useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog) {
 }
 
 std::string TForm2::currentPath() const {
-    return QFile::encodeName(ui_->Edit1->text()).toStdString();
+    return tidy::corePath(ui_->Edit1->text());
 }
 
 void TForm2::addLine(const std::string& line) {
@@ -373,7 +374,7 @@ void TForm2::EditAndSave(bool saveAs) {
             informUser(QString::fromStdString(text));
         },
         [this] {
-            return QFile::encodeName(askSaveFile(store_.readInitialFolder())).toStdString();
+            return tidy::corePath(askSaveFile(store_.readInitialFolder()));
         }};
     const tidy::EditAndSaveResult result = tidy::EditAndSave(currentPath(), options, view);
     if (!result.saved)
