@@ -20,10 +20,6 @@ namespace {
 using platform::utf8FromPath;
 using platform::windowsErrorText;
 
-bool fileExists(const std::filesystem::path& p) {
-    return ::GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A symbolic link or junction is replaced in its final target, so that the link stays; any other
 // destination is taken as it is named.
 std::filesystem::path resolveLinks(const std::filesystem::path& p) {
@@ -133,7 +129,11 @@ void AtomicFile::commit() {
     if (!::FlushFileBuffers(f.h))
         f.fail("cannot write \"" + utf8FromPath(f.tmp) + "\"", ::GetLastError());
     f.close();
-    const bool replaced = fileExists(f.target)
+    const DWORD attributes = ::GetFileAttributesW(f.target.c_str());
+    // ReplaceFileW would take a folder for a file and leave a file of its own behind.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        f.fail("cannot replace the file", ERROR_ACCESS_DENIED);
+    const bool replaced = attributes != INVALID_FILE_ATTRIBUTES
                               ? ::ReplaceFileW(f.target.c_str(), f.tmp.c_str(), nullptr,
                                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                               : ::MoveFileExW(f.tmp.c_str(), f.target.c_str(),
