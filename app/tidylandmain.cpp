@@ -373,9 +373,7 @@ void TForm2::EditAndSave(bool saveAs) {
             progress.flush();
             informUser(QString::fromStdString(text));
         },
-        [this] {
-            return tidy::corePath(askSaveFile(store_.readInitialFolder()));
-        }};
+        [this] { return tidy::corePath(askSaveFile(store_.readInitialFolder())); }};
     const tidy::EditAndSaveResult result = tidy::EditAndSave(currentPath(), options, view);
     if (!result.saved)
         return; // the save dialog was closed: nothing written, the buttons stay enabled
