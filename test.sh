@@ -4,14 +4,17 @@
 #                             locale, then the fuzzer for 30 seconds
 #   ./test.sh --sanitize      the suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   ./test.sh --fuzz SECONDS  only the fuzzer, for that long (fuzz/run.sh)
+#   ./test.sh --windows       the core, tidyland and their tests cross-compiled for Windows and
+#                             run under Wine, tidyland.exe checked against Linux (scripts/windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
-usage="usage: ./test.sh [--sanitize | --fuzz SECONDS]"
+usage="usage: ./test.sh [--sanitize | --fuzz SECONDS | --windows]"
 mode=plain
 case "${1:-}" in
     "") ;;
     --sanitize) mode=sanitize ;;
+    --windows) exec scripts/windows.sh ;;
     --fuzz)
         mode=fuzz
         fuzzSeconds=${2:-}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
+#include "app/CorePath.h"
 #include "app/KeyboardButtons.h"
 #include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
@@ -428,7 +429,7 @@ void TForm2::useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog) {
 }
 
 std::string TForm2::currentPath() const {
-    return QFile::encodeName(ui_->Edit1->text()).toStdString();
+    return tidy::corePath(ui_->Edit1->text());
 }
 
 void TForm2::addLine(const std::string& line) {
@@ -510,9 +511,7 @@ void TForm2::EditAndSave(bool saveAs) {
         [this](std::int32_t n) { ui_->Label11->setText(QString::number(n)); },
         [this] { ui_->Label16->setText(ui_->Label16->text() + QLatin1Char('1')); },
         [this](const std::string& text) { informUser(QString::fromStdString(text)); },
-        [this] {
-            return QFile::encodeName(askSaveFile(store_.readInitialFolder())).toStdString();
-        }};
+        [this] { return tidy::corePath(askSaveFile(store_.readInitialFolder())); }};
     const tidy::EditAndSaveResult result = tidy::EditAndSave(currentPath(), options, view);
     if (!result.saved)
         return; // the save dialog was closed: nothing written, the buttons stay enabled

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tidycli {
 
@@ -50,15 +51,15 @@ void parseSize(const std::string& text, RenderOptions& options) {
                                ", got \"" + text + "\""};
 }
 
-RenderOptions parseRender(int argc, char** argv) {
+RenderOptions parseRender(const std::vector<std::string>& args) {
     RenderOptions options;
     bool optionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
         auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
+            if (i + 1 >= args.size())
                 throw RenderUsageError{a + " needs a value"};
-            return argv[++i];
+            return args[++i];
         };
         if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
             if (options.file)
@@ -142,10 +143,10 @@ Object render(const RenderOptions& options) {
 
 } // namespace
 
-int renderCommand(int argc, char** argv, std::string_view usage) {
+int renderCommand(const std::vector<std::string>& args, std::string_view usage) {
     RenderOptions options;
     try {
-        options = parseRender(argc, argv);
+        options = parseRender(args);
     } catch (const RenderUsageError& e) {
         std::cerr << "tidyland: " << e.message << "\n" << usage;
         return kUsageError;

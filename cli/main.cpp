@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland: the window's operations for scripts and batches, on the same core functions.
 #include "cleaning/EditAndSave.h"
+#include "cli/Console.h"
 #include "cli/Output.h"
 #include "cli/Render.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
 #include "landxml/ScanDocument.h"
+#include "landxml/platform/Files.h"
 #include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/RenameSurfaces.h"
 
@@ -18,7 +20,6 @@
 #include <iostream>
 #include <map>
 #include <new>
-#include <unistd.h>
 
 using namespace tidycli;
 
@@ -76,19 +77,19 @@ std::pair<std::string, std::string> splitPair(const std::string& option, const s
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
-Command parse(int argc, char** argv) {
+Command parse(const std::vector<std::string>& args) {
     Command c;
-    c.name = argv[1];
+    c.name = args[0];
     const bool writes = c.name == "clean" || c.name == "rename" || c.name == "color";
     if (c.name != "scan" && !writes)
         throw UsageError{"unknown command \"" + c.name + "\""};
     bool optionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
         auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
+            if (i + 1 >= args.size())
                 throw UsageError{a + " needs a value"};
-            return argv[++i];
+            return args[++i];
         };
         if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
             c.files.push_back(a);
@@ -137,12 +138,12 @@ Command parse(int argc, char** argv) {
 
 // Progress for people watching a terminal; silent in pipelines.
 void progress(const std::string& file, const char* what) {
-    static const bool terminal = isatty(STDERR_FILENO);
+    static const bool terminal = errorIsTerminal();
     if (terminal)
         std::cerr << "\r\033[K" << file << ": " << what << std::flush;
 }
 void progressDone() {
-    static const bool terminal = isatty(STDERR_FILENO);
+    static const bool terminal = errorIsTerminal();
     if (terminal)
         std::cerr << "\r\033[K" << std::flush;
 }
@@ -219,7 +220,7 @@ Object rename(const Command& c, const std::string& file) {
                 return tidy::NameAnswer{true, newName};
         return tidy::NameAnswer{false, current};
     };
-    if (!std::filesystem::is_regular_file(file))
+    if (!std::filesystem::is_regular_file(tidy::platform::pathFromUtf8(file)))
         throw tidy::Error(file + ": no such file");
     progress(file, "renaming");
     std::string output = c.output.value_or(file);
@@ -235,7 +236,7 @@ Object color(const Command& c, const std::string& file) {
             return it->second;
         return preset < 0 ? 0 : preset; // what "Select" without a click gives
     };
-    if (!std::filesystem::is_regular_file(file))
+    if (!std::filesystem::is_regular_file(tidy::platform::pathFromUtf8(file)))
         throw tidy::Error(file + ": no such file");
     progress(file, "assigning colours");
     std::string output = c.output.value_or(file);
@@ -271,22 +272,24 @@ Object runFile(const Command& c, const std::string& file, bool& failed) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = startConsole(argc, argv);
     std::ios::sync_with_stdio(false);
-    if (argc == 2 && std::string(argv[1]) == "--version") {
-        std::cout << "tidyland " << tidy::kVersion << "\n" << std::flush;
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "tidyland " << tidy::kVersion << "
+" << std::flush;
         return std::cout ? kSuccess : kFileFailed;
     }
-    if (argc == 2 && std::string(argv[1]) == "--help") {
+    if (args.size() == 1 && args[0] == "--help") {
         std::cout << kUsage << kHelpNotes << std::flush;
         return std::cout ? kSuccess : kFileFailed;
     }
-    if (argc >= 2 && std::string(argv[1]) == "render")
-        return renderCommand(argc, argv, kUsage);
+    if (!args.empty() && args[0] == "render")
+        return renderCommand(args, kUsage);
     Command command;
     try {
-        if (argc < 2)
+        if (args.empty())
             throw UsageError{"no command given"};
-        command = parse(argc, argv);
+        command = parse(args);
     } catch (const UsageError& e) {
         std::cerr << "tidyland: " << e.message << "\n" << kUsage;
         return kUsageError;

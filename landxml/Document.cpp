@@ -5,16 +5,13 @@
 #include "landxml/Error.h"
 #include "landxml/MarkupSpace.h"
 #include "landxml/Memory.h"
+#include "landxml/platform/Files.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -28,10 +25,6 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
                                    pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments |
                                    pugi::parse_embed_pcdata;
-
-std::string systemError(int err) {
-    return std::strerror(err);
-}
 
 // A buffer from pugixml's allocator, so that the document can take ownership of it.
 struct Buffer {
@@ -57,37 +50,12 @@ struct Buffer {
     char* release() { return std::exchange(data, nullptr); }
 };
 
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 Buffer readWholeFile(const std::string& path) {
-    FileDescriptor f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (f.fd < 0)
-        throw Error(path + ": cannot open the file: " + systemError(errno));
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        throw Error(path + ": cannot read the file: " + systemError(errno));
-    if (!S_ISREG(st.st_mode))
-        throw Error(path + ": not a regular file");
-    Buffer buf(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < buf.size) {
-        ssize_t n = ::read(f.fd, buf.data + done, buf.size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw Error(path + ": cannot read the file: " + systemError(errno));
-        if (n == 0)
-            break; // shrank while we read; take what is there
-        done += static_cast<size_t>(n);
-    }
-    buf.size = done;
+    Buffer buf;
+    buf.size = platform::readWholeFile(path, [&buf](size_t size) {
+        buf = Buffer(size);
+        return buf.data;
+    });
     return buf;
 }
 
@@ -605,7 +573,7 @@ Document Document::open(const std::string& path) {
     Document d;
     d.path_ = path;
     std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+    if (path.empty() || !std::filesystem::is_regular_file(platform::pathFromUtf8(path), ec))
         return d;
 
     d.stamp_ = stampOf(path); // before the read: a change while reading is then seen as one

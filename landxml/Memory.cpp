@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "landxml/Memory.h"
 
+#include "landxml/platform/Pages.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <sys/mman.h>
 
 // GCC says so with __SANITIZE_ADDRESS__, clang (the fuzzer's compiler) only through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -32,8 +33,8 @@ namespace tidy {
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
-constexpr std::size_t kSmallPage = 4096;
+using platform::kHugePage;
+using platform::kSmallPage;
 constexpr std::size_t kLargestChunk = std::size_t(64) << 20;
 // The file's text and other blocks this large get a mapping of their own, which goes back to the
 // system the moment the block is freed.
@@ -115,7 +116,7 @@ public:
             return;
         // The mapping stays whole, so that freeing the block unmaps it as any other; the pages
         // come back zeroed should anything touch them.
-        ::madvise(it->second.base + from, it->second.size - from, MADV_DONTNEED);
+        platform::discardPages(it->second.base + from, it->second.size - from);
         TIDY_POISON(it->second.base + from, it->second.size - from);
     }
 
@@ -132,27 +133,14 @@ private:
         return block;
     }
 
-    // A fresh mapping of `size` bytes (a multiple of the small page) starting on a huge page
-    // boundary, so that the kernel can back it with huge pages from the first touch.
+    // A fresh mapping of `size` bytes (a multiple of the small page).
     Mapping* map(std::size_t size) {
-        const std::size_t reserved = size + kHugePage;
-        void* raw =
-            ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (raw == MAP_FAILED)
+        char* base = static_cast<char*>(platform::mapPages(size));
+        if (!base)
             return nullptr;
-        const auto rawStart = reinterpret_cast<std::uintptr_t>(raw);
-        const std::uintptr_t start = roundUp(rawStart, kHugePage);
-        if (start > rawStart)
-            ::munmap(raw, start - rawStart);
-        const std::uintptr_t end = start + size;
-        if (rawStart + reserved > end)
-            ::munmap(reinterpret_cast<void*>(end), rawStart + reserved - end);
-        char* base = reinterpret_cast<char*>(start);
-        // Without huge pages (switched off, or an old kernel) small pages serve as well.
-        ::madvise(base, size, MADV_HUGEPAGE);
         TIDY_POISON(base, size);
         mappedBytes_ += size;
-        Mapping& mapping = mappings_[end];
+        Mapping& mapping = mappings_[reinterpret_cast<std::uintptr_t>(base) + size];
         mapping.base = base;
         mapping.size = size;
         return &mapping;
@@ -161,7 +149,7 @@ private:
     void unmap(std::map<std::uintptr_t, Mapping>::iterator it) {
         Mapping& mapping = it->second;
         TIDY_UNPOISON(mapping.base, mapping.size);
-        ::munmap(mapping.base, mapping.size);
+        platform::unmapPages(mapping.base, mapping.size);
         mappedBytes_ -= mapping.size;
         mappings_.erase(it);
     }

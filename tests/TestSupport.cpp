@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -11,10 +12,19 @@
 namespace tidytest {
 
 TempDir::TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "tidytest-XXXXXX").string();
-    if (!mkdtemp(templ.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    path_ = templ;
+    // A random name until one is free (mkdtemp is POSIX only); create_directory refuses a folder
+    // that exists.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate = base / ("tidytest-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -59,6 +69,12 @@ void writeFile(const std::string& path, std::string_view content) {
     if (!out)
         throw std::runtime_error("cannot write " + path);
 }
+
+#ifdef _WIN32
+const char* const kDecimalCommaLocale = "German_Germany.1252";
+#else
+const char* const kDecimalCommaLocale = "de_DE.UTF-8";
+#endif
 
 std::string dataPath(std::string_view name) {
     return std::string(TIDY_TEST_DATA) + "/" + std::string(name);

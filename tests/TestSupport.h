@@ -31,6 +31,9 @@ private:
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view content);
 
+// A locale that writes numbers with a decimal comma, by this system's name for it.
+extern const char* const kDecimalCommaLocale;
+
 // Paths of the project's test data, samples and the shared real exports.
 std::string dataPath(std::string_view name);
 std::string samplePath(std::string_view name);

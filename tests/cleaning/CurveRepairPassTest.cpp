@@ -172,7 +172,7 @@ TEST(CurveRepairPassTest, RepairsACurveWithoutRot) {
     const struct {
         const char* name;
         const char* half; // how printf writes 0.5 there
-    } locales[] = {{"C", "0.500000"}, {"de_DE.UTF-8", "0,500000"}};
+    } locales[] = {{"C", "0.500000"}, {tidytest::kDecimalCommaLocale, "0,500000"}};
     for (const auto& locale : locales) {
         SCOPED_TRACE(locale.name);
         const struct Restore {

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The file system as the core sees it: paths are UTF-8 text everywhere above this layer; each
+// system's own form (UTF-16 on Windows) appears only below it.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tidy::platform {
+
+// The path named by UTF-8 `text`, whatever the system's narrow code page.
+inline std::filesystem::path pathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// `path` as UTF-8 text.
+inline std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// Reads the whole regular file at `path` into the memory that `allocate` returns for its size,
+// and returns how many bytes came (fewer if it shrank meanwhile). Throws Error naming the file.
+std::size_t readWholeFile(const std::string& path,
+                          const std::function<char*(std::size_t size)>& allocate);
+
+} // namespace tidy::platform

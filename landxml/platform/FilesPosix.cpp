@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "landxml/platform/Files.h"
+
+#include "landxml/Error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidy::platform {
+
+namespace {
+
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+std::size_t readWholeFile(const std::string& path,
+                          const std::function<char*(std::size_t size)>& allocate) {
+    FileDescriptor f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (f.fd < 0)
+        throw Error(path + ": cannot open the file: " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0)
+        throw Error(path + ": cannot read the file: " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw Error(path + ": not a regular file");
+    const auto size = static_cast<std::size_t>(st.st_size);
+    char* data = allocate(size);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::read(f.fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Error(path + ": cannot read the file: " + std::strerror(errno));
+        if (n == 0)
+            break; // shrank while we read; take what is there
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+} // namespace tidy::platform

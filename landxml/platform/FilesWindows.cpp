@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "landxml/platform/Files.h"
+
+#include "landxml/Error.h"
+#include "landxml/platform/Windows.h"
+
+#include <algorithm>
+#include <windows.h>
+
+namespace tidy::platform {
+
+namespace {
+
+struct Handle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    ~Handle() {
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+    }
+};
+
+} // namespace
+
+std::size_t readWholeFile(const std::string& path,
+                          const std::function<char*(std::size_t size)>& allocate) {
+    Handle f;
+    // Others may go on reading, writing, renaming or deleting it, as they may on POSIX.
+    f.h = ::CreateFileW(pathFromUtf8(path).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (f.h == INVALID_HANDLE_VALUE)
+        throw Error(path + ": cannot open the file: " + windowsErrorText(::GetLastError()));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(f.h, &info))
+        throw Error(path + ": cannot read the file: " + windowsErrorText(::GetLastError()));
+    if (::GetFileType(f.h) != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw Error(path + ": not a regular file");
+    const std::size_t size =
+        (static_cast<std::size_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    char* data = allocate(size);
+    std::size_t done = 0;
+    while (done < size) {
+        // ReadFile counts in 32 bits.
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+        DWORD n = 0;
+        if (!::ReadFile(f.h, data + done, chunk, &n, nullptr))
+            throw Error(path + ": cannot read the file: " + windowsErrorText(::GetLastError()));
+        if (n == 0)
+            break; // shrank while we read; take what is there
+        done += n;
+    }
+    return done;
+}
+
+} // namespace tidy::platform
