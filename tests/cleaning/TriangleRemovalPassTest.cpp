@@ -13,6 +13,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -83,9 +84,16 @@ void expectNeighboursRebuilt(const std::string& path) {
             kept.push_back(before.corners[f]);
     ASSERT_LT(kept.size(), before.corners.size());
     std::int32_t removed = 0;
+    std::vector<std::int32_t> progress;
     tidy::TriangleRemovalPass(
         document, true, [](const std::string&) {}, [](std::int32_t) {},
-        [&](std::int32_t n) { removed = n; }, [](std::int32_t) {});
+        [&](std::int32_t n) { removed = n; }, [&](std::int32_t p) { progress.push_back(p); });
+    // The bar starts at 0 and then shows the step of the walk over the children of Faces.
+    std::vector<std::int32_t> steps(
+        1 + tidy::childCount(document.root().select_node("//*[local-name()='Faces']").node()) +
+        removed);
+    std::iota(steps.begin() + 1, steps.end(), 0);
+    EXPECT_EQ(progress, steps);
     const Faces after = facesOf(document);
     ASSERT_EQ(after.corners, kept);
     EXPECT_EQ(removed, static_cast<std::int32_t>(before.corners.size() - kept.size()));
