@@ -33,27 +33,28 @@ TEST_P(DropSpaceTest, DropsOnlyWhatTheParserSkips) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, DropSpaceTest,
-    ::testing::Values(Case{"indentation", "<a>\r\n\t<b x=\"1\"/>\n\t<c>t</c>\n</a>\n",
-                           "<a><b x=\"1\"/><c>t</c></a>\n"},
-                      Case{"text_with_spaces_is_kept", "<a> t <b/> \n</a>", "<a> t <b/></a>"},
-                      Case{"markup_inside_quotes", "<r><a x='\"> <' y=\"'> <\"/>\n</r>",
-                           "<r><a x='\"> <' y=\"'> <\"/></r>"},
-                      Case{"comment_cdata_and_instruction",
-                           "<r> <!-- a> <b --> <![CDATA[ x> <y ]]> <?pi c> <d?> <e/></r>",
-                           "<r><!-- a> <b --><![CDATA[ x> <y ]]><?pi c> <d?><e/></r>"},
-                      Case{"declaration", "<?xml version=\"1.0\" encoding='UTF-8'?>\n<r>\n<a/></r>",
-                           "<?xml version=\"1.0\" encoding='UTF-8'?><r><a/></r>"},
-                      // The parser reads the declaration's quotes and other instructions' not:
-                      // where they may disagree, and in a DOCTYPE, nothing more is dropped.
-                      Case{"end_of_declaration_in_quotes",
-                           "<?xml version=\"1.0?> <x\"?>\n<r>\n<a/></r>",
-                           "<?xml version=\"1.0?> <x\"?>\n<r>\n<a/></r>"},
-                      Case{"instruction_named_like_xml",
-                           "<?xml-model href=\"a?> <b\"?>\n<r>\n<a/></r>",
-                           "<?xml-model href=\"a?><b\"?>\n<r>\n<a/></r>"},
-                      Case{"doctype", "<r/>\n<!DOCTYPE r [ <!ELEMENT r ANY> ]>\n<r>\n<a/></r>",
-                           "<r/><!DOCTYPE r [ <!ELEMENT r ANY> ]>\n<r>\n<a/></r>"},
-                      Case{"cut_short", "<r>\n<a/>\n<b x=\"1>\n</r>", "<r><a/><b x=\"1>\n</r>"}),
+    ::testing::Values(
+        Case{"indentation", "<a>\r\n\t<b x=\"1\"/>\n\t<c>t</c>\n</a>\n",
+             "<a><b x=\"1\"/><c>t</c></a>\n"},
+        Case{"text_with_spaces_is_kept", "<a> t <b/> \n</a>", "<a> t <b/></a>"},
+        Case{"markup_inside_quotes", "<r><a x='\"> <' y=\"'> <\"/>\n</r>",
+             "<r><a x='\"> <' y=\"'> <\"/></r>"},
+        Case{"comment_cdata_and_instruction",
+             "<r> <!-- a> <b --> <![CDATA[ x> <y ]]> <?pi c> <d?> <e/></r>",
+             "<r><!-- a> <b --><![CDATA[ x> <y ]]><?pi c> <d?><e/></r>"},
+        Case{"declaration", "<?xml version=\"1.0\" encoding='UTF-8'?>\n<r>\n<a/></r>",
+             "<?xml version=\"1.0\" encoding='UTF-8'?><r><a/></r>"},
+        // The parser reads the declaration's quotes and other instructions' not:
+        // where they may disagree, and in a DOCTYPE, nothing more is dropped.
+        Case{"end_of_declaration_in_quotes", "<?xml version=\"1.0?> <x\"?>\n<r>\n<a/></r>",
+             "<?xml version=\"1.0?> <x\"?>\n<r>\n<a/></r>"},
+        Case{"instruction_named_like_xml", "<?xml-model href=\"a?> <b\"?>\n<r>\n<a/></r>",
+             "<?xml-model href=\"a?><b\"?>\n<r>\n<a/></r>"},
+        Case{"instruction_named_xml_and_a_letter", "<?xmlx href=\"a?> <b\"?>\n<r>\n<a/></r>",
+             "<?xmlx href=\"a?><b\"?>\n<r>\n<a/></r>"},
+        Case{"doctype", "<r/>\n<!DOCTYPE r [ <!ELEMENT r ANY> ]>\n<r>\n<a/></r>",
+             "<r/><!DOCTYPE r [ <!ELEMENT r ANY> ]>\n<r>\n<a/></r>"},
+        Case{"cut_short", "<r>\n<a/>\n<b x=\"1>\n</r>", "<r><a/><b x=\"1>\n</r>"}),
     [](const auto& param) { return std::string(param.param.label); });
 
 // What the parser reads from `text`.
