@@ -275,8 +275,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args = startConsole(argc, argv);
     std::ios::sync_with_stdio(false);
     if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "tidyland " << tidy::kVersion << "
-" << std::flush;
+        std::cout << "tidyland " << tidy::kVersion << "\n" << std::flush;
         return std::cout ? kSuccess : kFileFailed;
     }
     if (args.size() == 1 && args[0] == "--help") {

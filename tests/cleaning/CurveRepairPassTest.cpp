@@ -1,87 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/CurveRepairPass.h"
 
+#include "Locales.h"
 #include "TestSupport.h"
-#include "landxml/Error.h"
 #include "landxml/Nodes.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <clocale>
-#include <cstdio>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace {
 
 using tidytest::TempDir;
-using Strings = std::vector<std::string>;
 
-// Everything the pass tells the window, in order.
-struct Recorder {
-    Strings events;
-    tidy::CurveRepairCounts counts;
-
-    void run(tidy::Document& document, bool showNotice = true) {
-        counts = tidy::CurveRepairPass(
-            document, showNotice,
-            [this](std::int32_t n) { events.push_back("curves " + std::to_string(n)); },
-            [this](std::int32_t n) { events.push_back("adjusted " + std::to_string(n)); },
-            [this] { events.push_back("mark"); },
-            [this](const std::string& text) { events.push_back("inform \"" + text + "\""); });
-    }
-    std::array<std::int32_t, 4> allCounts() const {
-        return {counts.curveCount, counts.adjustedCurveCount, counts.radiusDeviationCount,
-                counts.possibleDeviationCount};
-    }
-};
-
-std::string curveXml(std::string_view attributes, std::string_view start, std::string_view center,
-                     std::string_view end) {
-    return "<Curve " + std::string(attributes) + "><Start>" + std::string(start) +
-           "</Start><Center>" + std::string(center) + "</Center><End>" + std::string(end) +
-           "</End></Curve>";
-}
-
-std::string planFeaturesXml(std::string_view coordGeom) {
-    return "<PlanFeatures name=\"figures\"><PlanFeature name=\"f\"><CoordGeom>" +
-           std::string(coordGeom) + "</CoordGeom></PlanFeature></PlanFeatures>";
-}
-
-std::string landXml(std::string_view body) {
-    return "<?xml version=\"1.0\"?>\n<LandXML xmlns=\"http://www.landxml.org/schema/LandXML-1.2\">"
-           "<Units/>" +
-           std::string(body) + "</LandXML>\n";
-}
-
-// The elements with a radius of every CoordGeom, in walk order.
-std::vector<pugi::xml_node> curves(const tidy::Document& document) {
-    std::vector<pugi::xml_node> out;
-    for (pugi::xml_node features : document.root().children())
-        for (pugi::xml_node feature : features.children())
-            for (pugi::xml_node element : tidy::findNode(feature, "CoordGeom").children())
-                if (tidy::hasAttribute(element, "radius"))
-                    out.push_back(element);
-    return out;
-}
-
-std::string rotOf(pugi::xml_node curve) {
-    return tidy::hasAttribute(curve, "rot") ? std::string(tidy::attributeText(curve, "rot"))
-                                            : "(none)";
-}
-
-std::string textOf(pugi::xml_node curve, const char* child) {
-    return std::string(tidy::nodeText(tidy::findNode(curve, child)));
-}
-
-// A curve after the pass: its "rot" and the text of its Center.
-std::string stateOf(pugi::xml_node curve) {
-    return rotOf(curve) + " | " + textOf(curve, "Center");
-}
-
-// What the pass made of a document with one curve without "rot".
+// What the pass made of a document with one curve without "rot": its "rot" and Center text, the
+// two deviation counts and how often it marked a deviation.
 struct Outcome {
     std::string state;
     std::int32_t radiusDeviations;
@@ -95,24 +28,29 @@ void PrintTo(const Outcome& o, std::ostream* os) {
         << ", marks " << o.marks;
 }
 
-Outcome repairOne(std::string_view radius, std::string_view start, std::string_view center,
-                  std::string_view end) {
+Outcome repairOne(const std::string& radius, const std::string& start, const std::string& center,
+                  const std::string& end) {
     TempDir dir;
-    tidy::Document document = tidy::Document::open(
-        dir.write("c.xml", landXml(planFeaturesXml(curveXml(
-                               "radius=\"" + std::string(radius) + "\"", start, center, end)))));
-    Recorder r;
-    r.run(document, false);
-    const pugi::xml_node curve = curves(document).at(0);
-    EXPECT_EQ(textOf(curve, "Start"), start);
-    EXPECT_EQ(textOf(curve, "End"), end);
-    EXPECT_EQ(tidy::attributeText(curve, "radius"), radius);
-    EXPECT_EQ(r.counts.curveCount, 1);
-    EXPECT_EQ(r.counts.adjustedCurveCount, 1);
+    tidy::Document document = tidy::Document::open(dir.write(
+        "c.xml", "<LandXML><PlanFeatures><PlanFeature><CoordGeom><Curve radius=\"" + radius +
+                     "\"><Start>" + start + "</Start><Center>" + center + "</Center><End>" + end +
+                     "</End></Curve></CoordGeom></PlanFeature></PlanFeatures></LandXML>"));
     int marks = 0;
-    for (const std::string& e : r.events)
-        marks += e == "mark" ? 1 : 0;
-    return {stateOf(curve), r.counts.radiusDeviationCount, r.counts.possibleDeviationCount, marks};
+    const tidy::CurveRepairCounts counts = tidy::CurveRepairPass(
+        document, false, [](std::int32_t) {}, [](std::int32_t) {}, [&] { ++marks; },
+        [](const std::string&) {});
+    pugi::xml_node curve = document.root();
+    for (const char* name : {"PlanFeatures", "PlanFeature", "CoordGeom", "Curve"})
+        curve = tidy::findNode(curve, name);
+    EXPECT_EQ(tidy::nodeText(tidy::findNode(curve, "Start")), start);
+    EXPECT_EQ(tidy::nodeText(tidy::findNode(curve, "End")), end);
+    EXPECT_EQ(counts.curveCount, 1);
+    EXPECT_EQ(counts.adjustedCurveCount, 1);
+    const std::string rot = tidy::hasAttribute(curve, "rot")
+                                ? std::string(tidy::attributeText(curve, "rot"))
+                                : "(none)";
+    return {rot + " | " + std::string(tidy::nodeText(tidy::findNode(curve, "Center"))),
+            counts.radiusDeviationCount, counts.possibleDeviationCount, marks};
 }
 
 TEST(CurveRepairPassTest, RepairsACurveWithoutRot) {
@@ -169,26 +107,13 @@ TEST(CurveRepairPassTest, RepairsACurveWithoutRot) {
          {"(none) | 1005.000000 2005.000000", 0, 1, 0}},
     };
     // The centre is written with a point whatever the locale.
-    const struct {
-        const char* name;
-        const char* half; // how printf writes 0.5 there
-    } locales[] = {{"C", "0.500000"}, {tidytest::kDecimalCommaLocale, "0,500000"}};
-    for (const auto& locale : locales) {
-        SCOPED_TRACE(locale.name);
-        const struct Restore {
-            std::string previous;
-            ~Restore() { std::setlocale(LC_ALL, previous.c_str()); }
-        } restore{std::setlocale(LC_ALL, nullptr)};
-        ASSERT_NE(std::setlocale(LC_ALL, locale.name), nullptr) << "locale missing";
-        char half[16];
-        std::snprintf(half, sizeof half, "%f", 0.5);
-        ASSERT_EQ(std::string(half), locale.half);
+    tidytest::underBothLocales([&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.radius) + " / " + c.start + " / " + c.center + " / " +
                          c.end);
             EXPECT_EQ(repairOne(c.radius, c.start, c.center, c.end), c.want);
         }
-    }
+    });
 }
 
 TEST(CurveRepairPassTest, TurnOfTheWorkedExamples) {
@@ -211,136 +136,6 @@ TEST(CurveRepairPassTest, TurnOfTheWorkedExamples) {
     // Straight along q a direction is 90 degrees times the ten-digit factor, just short of 90;
     // straight against p it is 180.
     EXPECT_NEAR(tidy::turnDegrees({0, 5}, {-5, 0}, {0, 0}), 180 - 89.99999999516, 1e-10);
-}
-
-TEST(CurveRepairPassTest, CurveThatCannotBeReadEndsTheRunUnchanged) {
-    struct Case {
-        std::string curve; // the second curve, the one that fails
-        Strings mentions;
-    };
-    // Which texts are numbers is PointTextTest's; here one case of each way a curve fails.
-    std::vector<Case> cases;
-    const char* const usual[] = {"1005 2000 0", "1004 2003 0", "1000 2005 0"};
-    const struct {
-        int point; // 0 Start, 1 Center, 2 End
-        const char* text;
-        const char* mention;
-    } badPoints[] = {
-        {0, "1005", "\"1005\""},
-        {1, "1004,5 2003,5 0", "\"1004,5 2003,5 0\""},
-        {2, "", "no coordinates"},
-        {0, " \t", "no coordinates"},
-    };
-    const char* const names[] = {"Start", "Center", "End"};
-    for (const auto& b : badPoints) {
-        const auto text = [&](int point) { return point == b.point ? b.text : usual[point]; };
-        cases.push_back({curveXml("radius=\"5\"", text(0), text(1), text(2)),
-                         {"curve 2 (radius 5)", names[b.point], b.mention}});
-    }
-    cases.push_back({"<Curve radius=\"5\"><Center>1 2 0</Center><End>1 2 0</End></Curve>",
-                     {"curve 2 (radius 5)", "Start"}});
-    cases.push_back({"<Curve radius=\"5\"><Start>1 2 0</Start><End>1 2 0</End></Curve>",
-                     {"curve 2 (radius 5)", "Center"}});
-    cases.push_back({"<Curve radius=\"5\"><Start>1 2 0</Start><Center>1 2 0</Center></Curve>",
-                     {"curve 2 (radius 5)", "End"}});
-    cases.push_back({"<Curve radius=\"5\"><Start pntRef=\"P1\"/><Center>1 2 0</Center>"
-                     "<End>1 2 0</End></Curve>",
-                     {"curve 2 (radius 5)", "Start", "pntRef"}});
-    // The radius is read also where "rot" is there already.
-    for (const char* radius : {"5,0", ""})
-        for (const char* rot : {"", "rot=\"kept\""})
-            cases.push_back({curveXml(std::string("radius=\"") + radius + "\" " + rot, usual[0],
-                                      usual[1], usual[2]),
-                             {"curve 2", std::string("\"") + radius + "\""}});
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.curve);
-        TempDir dir;
-        const std::string path = dir.write(
-            "bad.xml",
-            landXml(planFeaturesXml(curveXml("radius=\"7.5\"", usual[0], usual[1], usual[2]) +
-                                    "\n" + c.curve)));
-        tidy::Document document = tidy::Document::open(path);
-        Recorder r;
-        try {
-            r.run(document);
-            ADD_FAILURE() << "no error";
-        } catch (const tidy::Error& e) {
-            const std::string message = e.what();
-            EXPECT_NE(message.find(path + ": line 3"), std::string::npos) << message;
-            for (const std::string& part : c.mentions)
-                EXPECT_NE(message.find(part), std::string::npos) << part << " in " << message;
-        }
-        const pugi::xml_node failed = curves(document).back();
-        EXPECT_TRUE(rotOf(failed) == "(none)" || rotOf(failed) == "kept") << rotOf(failed);
-        EXPECT_NE(textOf(failed, "Center"), "1000.000000 2000.000000");
-    }
-}
-
-TEST(CurveRepairPassTest, WalksEveryCurveOfEveryPlanFeatures) {
-    const std::string curve = curveXml("radius=\"5\"", "1005 2000 0", "1004 2003 0", "1000 2005 0");
-    const std::string line = "<Line><Start>0 0</Start><End>1 1</End></Line>";
-    const std::string repaired = "cw | 1000.000000 2000.000000";
-    const std::string oneCurve =
-        planFeaturesXml(curveXml("radius=\"5.001\"", "1005 2000 0", "1004 2003 0", "1000 2005 0"));
-    struct Case {
-        const char* what;
-        std::string body;
-        bool showNotice;
-        Strings events;
-        std::array<std::int32_t, 4> counts; // curves, adjusted, radius and possible deviations
-        Strings after;                      // stateOf every element with a radius
-    };
-    const Case cases[] = {
-        {"Edit and save shows the notice",
-         oneCurve,
-         true,
-         {"inform \" curves gevonden \"", "curves 1", "adjusted 1", "mark"},
-         {1, 1, 1, 1},
-         {repaired}},
-        {"plan features without curves",
-         "<PlanFeatures/>",
-         true,
-         {"inform \" curves gevonden \""},
-         {0, 0, 0, 0},
-         {}},
-        {"no plan features", "<Surfaces/>", true, {}, {0, 0, 0, 0}, {}},
-        {"curves with rot are only counted",
-         planFeaturesXml(
-             curveXml("radius=\"5\" rot=\"\"", "1005 2000 0", "1004 2003 0", "1000 2005 0") +
-             curveXml("radius=\"5\" rot=\"sideways\"", "1005 2000 0", "1004 2003 0",
-                      "1000 2005 0")),
-         false,
-         {"curves 1", "curves 2"},
-         {2, 0, 0, 0},
-         {" | 1004 2003 0", "sideways | 1004 2003 0"}},
-        // Elements before the first Curve of a CoordGeom are not visited, even with a radius.
-        {"two PlanFeatures, lines around the curves",
-         planFeaturesXml(curve) + "<Surfaces/><!-- between -->" +
-             "<PlanFeatures><PlanFeature name=\"no geometry\"/><!-- x -->"
-             "<PlanFeature><CoordGeom><Line radius=\"3\"><Start>0 0</Start><End>1 1</End></Line>" +
-             line + curve + line + "<!-- c -->" +
-             curveXml("radius=\"5\" rot=\"cw\"", "1 0", "0 1", "-1 0") + line +
-             "</CoordGeom></PlanFeature><PlanFeature><CoordGeom>" + curve +
-             "</CoordGeom></PlanFeature></PlanFeatures>",
-         false,
-         {"curves 1", "adjusted 1", "curves 2", "adjusted 2", "curves 3", "curves 4", "adjusted 3"},
-         {4, 3, 0, 0},
-         {repaired, "(none) | ", repaired, "cw | 0 1", repaired}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        tidy::Document document = tidy::Document::open(dir.write("n.xml", landXml(c.body)));
-        Recorder r;
-        r.run(document, c.showNotice);
-        EXPECT_EQ(r.events, c.events);
-        EXPECT_EQ(r.allCounts(), c.counts);
-        Strings after;
-        for (const pugi::xml_node element : curves(document))
-            after.push_back(stateOf(element));
-        EXPECT_EQ(after, c.after);
-    }
 }
 
 } // namespace

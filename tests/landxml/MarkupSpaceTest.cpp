@@ -52,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
              "<?xml version=\"1.0?> <x\"?><r><a/></r>"},
         Case{"instruction_named_like_xml", "<?xml-model href=\"a?> <b\"?>\n<r>\n<a/></r>",
              "<?xml-model href=\"a?><b\"?>\n<r>\n<a/></r>"},
+        Case{"instruction_named_xml_and_a_letter", "<?xmlx href=\"a?> <b\"?>\n<r>\n<a/></r>",
+             "<?xmlx href=\"a?><b\"?>\n<r>\n<a/></r>"},
         Case{"doctype", "<!DOCTYPE r [ <!ELEMENT r ANY> '>]' ] >\n<r>\n<a/></r>",
              "<!DOCTYPE r [ <!ELEMENT r ANY> '>]' ] ><r><a/></r>"},
         Case{"cut_short", "<r>\n<a/>\n<b x=\"1>\n</r>", "<r><a/><b x=\"1>\n</r>"}),
