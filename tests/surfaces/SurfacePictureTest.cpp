@@ -3,7 +3,6 @@
 // is drawn) and the expected picture, one character a pixel, with the counts and the message.
 // TIDY_UPDATE=1 rewrites the expectations for a reviewer to read in the diff.
 #include "surfaces/SurfacePicture.h"
-#include "SurfaceXml.h"
 #include "TestSupport.h"
 #include "landxml/Nodes.h"
 #include "landxml/ScanDocument.h"
@@ -70,9 +69,11 @@ TEST(SurfacePictureTest, CasesDrawAsExpected) {
 // The list lines of the scan and the surfaces the preview opens for them come from one walk.
 TEST(SurfacePictureTest, ListLinesNameTheirSurfaces) {
     tidytest::TempDir dir;
+    std::string surfaces = "<Surface name=\"A\"/><!-- note -->";
+    for (int i = 1; i <= 11; ++i)
+        surfaces += "<Surface name=\"S" + std::to_string(i) + "\"/>";
     const std::string path =
-        dir.write("s.xml", surfacetest::surfacesFile("<Surface name=\"A\"/><!-- note -->" +
-                                                     surfacetest::numberedSurfaces(1, 11)));
+        dir.write("s.xml", "<LandXML><Surfaces>" + surfaces + "</Surfaces></LandXML>");
     const tidy::Document document = tidy::Document::open(path);
     const auto none = [](std::int32_t) {};
     const tidy::ScanCounts counts = tidy::ScanDocument(
