@@ -80,7 +80,7 @@ TEST(ContentRoundTripFolderTest, EachFileIsSavedAsItsExpectedBytesAndReadsBackTh
         SCOPED_TRACE(name);
         ++cases;
         TempDir dir;
-        const Document before = Document::open(dir.write("in.xml", readFile(e.path())));
+        const Document before = Document::open(dir.write("in.xml", readFile(folder + "/" + name)));
         before.save(dir.file("out.xml"));
         const std::string expected = folder + "/" + name.substr(0, name.size() - 4) + ".saved.xml";
         EXPECT_TRUE(readFile(dir.file("out.xml")) == readFile(expected))
