@@ -9,6 +9,7 @@
 #include "app/UpdateCheck.h"
 #include "cleaning/EditAndSave.h"
 #include "landxml/Document.h"
+#include "landxml/Nodes.h"
 #include "landxml/ScanDocument.h"
 #include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/OKCANCL2.h"
@@ -459,7 +460,8 @@ void TForm2::ScanFile(const QString& path) {
     if (!document.loaded())
         return;
     const tidy::ScanCounts counts = tidy::ScanDocument(
-        document, ui_->CheckBox2->isChecked(), [this](const std::string& line) { addLine(line); },
+        document, ui_->CheckBox2->isChecked(),
+        [this](const std::string& name) { addLine(tidy::cutListLine(name)); },
         [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
         [this] {
             ui_->Label9->setText(QStringLiteral("Open file and counting triangles... a moment "
@@ -503,7 +505,10 @@ void TForm2::EditAndSave(bool saveAs) {
     const tidy::EditAndSaveOptions options{ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked(),
                                            saveAs};
     const tidy::EditAndSaveView view{
-        [this](const std::string& line) { addLine(line); },
+        // "Edit and save" marks each listed surface with ".trm"; "Edit and save as" does not.
+        [this, saveAs](const std::string& name) {
+            addLine(tidy::cutListLine(saveAs ? name : name + ".trm"));
+        },
         [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
         [&removed](std::int32_t n) { removed(n); },
         [&progress](std::int32_t p) { progress(p); },
@@ -529,7 +534,7 @@ void TForm2::RenameSurfaces() {
         [this](const std::string& name) {
             return withNormalCursor([&] { return hooks_.askName(name); });
         },
-        [this](const std::string& line) { addLine(line); });
+        [this](const std::string& name) { addLine(tidy::cutListLine(" " + name + ".trm ")); });
 }
 
 void TForm2::AssignSurfaceColors() {
@@ -540,7 +545,9 @@ void TForm2::AssignSurfaceColors() {
         [this](const std::string& name, std::int32_t preset) {
             return withNormalCursor([&] { return hooks_.pickColor(name, preset); });
         },
-        [this](const std::string& line) { addLine(line); });
+        [this](const std::string& name, std::int32_t color) {
+            addLine(tidy::cutListLine(" " + name + " color " + std::to_string(color) + " "));
+        });
 }
 
 void TForm2::Timer1Timer() {

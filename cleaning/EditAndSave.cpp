@@ -37,7 +37,7 @@ EditAndSaveResult EditAndSave(const std::string& path, const EditAndSaveOptions&
 
     if (options.removeTriangles) {
         TriangleRemovalPass(
-            document, !options.saveAs, view.addLine, view.showSurfaceCount,
+            document, view.listSurface, view.showSurfaceCount,
             [&](std::int32_t n) {
                 result.removedTriangles = n;
                 view.showRemovedCount(n);

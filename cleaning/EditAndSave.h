@@ -18,7 +18,7 @@ struct EditAndSaveOptions {
 
 // What the window shows while the pipeline runs. Every member must be set.
 struct EditAndSaveView {
-    std::function<void(const std::string&)> addLine;
+    std::function<void(const std::string& name)> listSurface; // a surface the removal lists
     std::function<void(std::int32_t)> showSurfaceCount;
     std::function<void(std::int32_t)> showRemovedCount;
     std::function<void(std::int32_t)> setProgress;

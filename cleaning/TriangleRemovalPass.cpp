@@ -16,18 +16,14 @@ namespace {
 
 constexpr int listedSurfaceSteps = 10;
 
-void listSurfaces(pugi::xml_node surfaces, bool trmSuffix,
-                  const std::function<void(const std::string&)>& addLine) {
+void listSurfaces(pugi::xml_node surfaces,
+                  const std::function<void(const std::string&)>& listSurface) {
     pugi::xml_node node = findNode(surfaces, "Surface");
     // Every node met uses up a step, so a comment among the surfaces shortens the list by one;
     // it has no name to show. A Surface without "name" lists as an empty name, as in the scan.
     for (int step = 0; step < listedSurfaceSteps && node; ++step) {
-        if (node.type() == pugi::node_element) {
-            std::string line(attributeText(node, "name"));
-            if (trmSuffix)
-                line += ".trm";
-            addLine(cutListLine(line));
-        }
+        if (node.type() == pugi::node_element)
+            listSurface(std::string(attributeText(node, "name")));
         node = node.next_sibling();
     }
 }
@@ -140,8 +136,8 @@ bool isOutside(const Document& document, pugi::xml_node face) {
     return attributeInt(document, face, "i") == 1;
 }
 
-void TriangleRemovalPass(Document& document, bool trmSuffix,
-                         const std::function<void(const std::string&)>& addLine,
+void TriangleRemovalPass(Document& document,
+                         const std::function<void(const std::string&)>& listSurface,
                          const std::function<void(std::int32_t)>& showSurfaceCount,
                          const std::function<void(std::int32_t)>& showRemovedCount,
                          const std::function<void(std::int32_t)>& setProgress) {
@@ -152,7 +148,7 @@ void TriangleRemovalPass(Document& document, bool trmSuffix,
     if (!surfaces)
         return;
 
-    listSurfaces(surfaces, trmSuffix, addLine);
+    listSurfaces(surfaces, listSurface);
 
     // The count takes in every child of Surfaces, comments too; each uses up one step.
     const std::int32_t surfaceCount = childCount(surfaces);

@@ -180,7 +180,7 @@ Object clean(const Command& c, const std::string& file) {
     std::optional<std::int32_t> surfaceCount;
     tidy::EditAndSaveOptions options{c.triangles, c.curves, c.output.has_value()};
     tidy::EditAndSaveView view{
-        [&](const std::string& line) { names.push_back(line); },
+        [&](const std::string& name) { names.push_back(name); },
         [&](std::int32_t n) { surfaceCount = n; },
         [](std::int32_t) {},
         [](std::int32_t) {},
@@ -192,12 +192,6 @@ Object clean(const Command& c, const std::string& file) {
     };
     progress(file, "cleaning");
     tidy::EditAndSaveResult r = tidy::EditAndSave(file, options, view);
-    // In place, the list lines carry the ".trm" of "Edit and save"; report the names alone.
-    if (!options.saveAs) {
-        for (std::string& n : names)
-            if (n.size() >= 4 && n.compare(n.size() - 4, 4, ".trm") == 0)
-                n.resize(n.size() - 4);
-    }
     Array messages;
     for (const std::string& m : r.messages)
         messages.emplace_back(c.json ? m : trimBlanks(m));
@@ -240,7 +234,8 @@ Object color(const Command& c, const std::string& file) {
         throw tidy::Error(file + ": no such file");
     progress(file, "assigning colours");
     std::string output = c.output.value_or(file);
-    tidy::ColorRun run = tidy::AssignSurfaceColors(file, output, pick, [](const std::string&) {});
+    tidy::ColorRun run =
+        tidy::AssignSurfaceColors(file, output, pick, [](const std::string&, std::int32_t) {});
     Array surfaces;
     for (const tidy::SurfaceColor& s : run.surfaces)
         surfaces.push_back(Object{{"name", s.name}, {"color", s.color}});

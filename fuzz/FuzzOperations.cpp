@@ -274,7 +274,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return answer == 0 ? preset : answer == 1 ? -1 : 255;
     };
     if (refusedCleanly(source, colored, [&] {
-            tidy::AssignSurfaceColors(source, colored, pickColor, [](const std::string&) {});
+            tidy::AssignSurfaceColors(source, colored, pickColor,
+                                      [](const std::string&, std::int32_t) {});
         }))
         if (fs::exists(colored))
             expectLoads(colored, "colouring");

@@ -6,7 +6,7 @@
 namespace tidy {
 
 ScanCounts ScanDocument(const Document& document, bool countTriangles,
-                        const std::function<void(const std::string&)>& addLine,
+                        const std::function<void(const std::string&)>& listSurface,
                         const std::function<void(std::int32_t)>& showSurfaceCount,
                         const std::function<void()>& beginCounting,
                         const std::function<void(std::int32_t)>& showTriangleCount) {
@@ -21,9 +21,9 @@ ScanCounts ScanDocument(const Document& document, bool countTriangles,
     for (int step = 0; step < 10 && current; ++step, current = current.next_sibling()) {
         if (current.type() != pugi::node_element)
             continue;
-        std::string line = cutListLine(attributeText(current, "name"));
-        addLine(line);
-        counts.listedNames.push_back(std::move(line));
+        std::string name(attributeText(current, "name"));
+        listSurface(name);
+        counts.listedNames.push_back(std::move(name));
     }
 
     counts.surfacesFound = true;

@@ -12,7 +12,7 @@ namespace tidy {
 
 // What the scan of one document found.
 struct ScanCounts {
-    std::vector<std::string> listedNames; // at most ten list lines
+    std::vector<std::string> listedNames; // the names of at most ten listed surfaces
     std::int32_t surfaceCount = 0;        // child nodes of Surfaces; 0 without Surfaces
     bool surfacesFound = false;
     std::int32_t triangleCount = 0; // 0 unless triangles were counted
@@ -21,7 +21,7 @@ struct ScanCounts {
 // Lists the first ten surfaces and counts surfaces and, when `countTriangles` is on, triangles.
 // Changes nothing in the document.
 ScanCounts ScanDocument(const Document& document, bool countTriangles,
-                        const std::function<void(const std::string&)>& addLine,
+                        const std::function<void(const std::string&)>& listSurface,
                         const std::function<void(std::int32_t)>& showSurfaceCount,
                         const std::function<void()>& beginCounting,
                         const std::function<void(std::int32_t)>& showTriangleCount);

@@ -20,12 +20,6 @@ constexpr std::string_view kOwnCode = "Quillmarch";
 constexpr std::string_view kForeignCode = "Orvane attributes";
 constexpr const char* kColorLabel = "M_Color";
 
-std::string decimal(std::int32_t value) {
-    std::array<char, 16> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
-}
-
 // The stored index of an M_Color property; a property without "value" counts as index 0.
 std::int32_t storedIndex(const Document& doc, pugi::xml_node property, const std::string& name) {
     if (!hasAttribute(property, "value"))
@@ -66,7 +60,7 @@ std::int32_t updateColorFeature(const Document& doc, pugi::xml_node feature,
 } // namespace
 
 ColorRun AssignSurfaceColors(const std::string& path, const std::string& destination,
-                             const PickColor& pickColor, const AddLine& addLine) {
+                             const PickColor& pickColor, const ListColored& listSurface) {
     ColorRun run;
     std::vector<SurfaceColor>& visited = run.surfaces;
     const Document doc = Document::open(path);
@@ -98,7 +92,7 @@ ColorRun AssignSurfaceColors(const std::string& path, const std::string& destina
             if (code == kOwnCode || code == kForeignCode)
                 color = updateColorFeature(doc, feature, name, pickColor);
         }
-        addLine(cutListLine(" " + name + " color " + decimal(color) + " "));
+        listSurface(name, color);
         visited.push_back({std::move(name), color});
     }
     doc.save(destination);

@@ -10,7 +10,7 @@ constexpr int kMaxVisits = 100;
 }
 
 std::vector<std::string> RenameSurfaces(const std::string& path, const std::string& destination,
-                                        const AskName& askName, const AddLine& addLine) {
+                                        const AskName& askName, const ListRenamed& listSurface) {
     std::vector<std::string> finalNames;
     const Document doc = Document::open(path);
     if (!doc.loaded())
@@ -32,7 +32,7 @@ std::vector<std::string> RenameSurfaces(const std::string& path, const std::stri
             // Stored before it is listed: a name XML cannot hold ends the run here and must not
             // appear in the list as if it had been accepted.
             setAttribute(doc, node, "name", name);
-            addLine(cutListLine(" " + name + ".trm "));
+            listSurface(name);
             finalNames.push_back(std::move(name));
         }
     }

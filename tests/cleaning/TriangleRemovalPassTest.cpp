@@ -86,7 +86,7 @@ void expectNeighboursRebuilt(const std::string& path) {
     std::int32_t removed = 0;
     std::vector<std::int32_t> progress;
     tidy::TriangleRemovalPass(
-        document, true, [](const std::string&) {}, [](std::int32_t) {},
+        document, [](const std::string&) {}, [](std::int32_t) {},
         [&](std::int32_t n) { removed = n; }, [&](std::int32_t p) { progress.push_back(p); });
     // The bar starts at 0 and then shows the step of the walk over the children of Faces.
     std::vector<std::int32_t> steps(
