@@ -18,4 +18,13 @@ inline std::string corePath(const QString& name) {
 #endif
 }
 
+// The name the core took, back as the window shows it.
+inline QString qtPath(const std::string& name) {
+#ifdef Q_OS_WIN
+    return QString::fromStdString(name);
+#else
+    return QFile::decodeName(QByteArray::fromStdString(name));
+#endif
+}
+
 } // namespace tidy

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SurfacePreview.h"
 
+#include "app/CorePath.h"
+
 #include "landxml/Document.h"
 
 #include <QApplication>
@@ -163,7 +165,7 @@ void SurfacePreview::load() {
         if (!document.loaded())
             problem_ = tr("The file \"%1\" is no longer there; open it again to preview its "
                           "surfaces.")
-                           .arg(QFile::decodeName(QByteArray::fromStdString(path_)).trimmed());
+                           .arg(tidy::qtPath(path_).trimmed());
         else if (!surface)
             problem_ = tr("The file no longer holds this surface; open it again.");
         else

@@ -11,7 +11,6 @@
 #include <filesystem>
 
 using tidy::Document;
-using tidy::Encoding;
 using tidytest::dump;
 using tidytest::readFile;
 using tidytest::TempDir;
@@ -33,24 +32,6 @@ const char* kSmall = R"(<?xml version="1.0" encoding="UTF-8"?>
   <Text>&#169; &#xE9; &lt;&gt;&amp;&apos;&quot;</Text>
 </LandXML>
 )";
-
-// Every node of `a` and `b` in document order: kind, name, value and attributes.
-// Each byte of `latin1` as one UTF-16 code unit.
-std::string toUtf16(std::string_view latin1, bool little, bool bom) {
-    std::string out;
-    if (bom)
-        out += little ? "\xFF\xFE" : "\xFE\xFF";
-    for (unsigned char c : latin1) {
-        if (little) {
-            out += char(c);
-            out += '\0';
-        } else {
-            out += '\0';
-            out += char(c);
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -107,82 +88,6 @@ TEST(DocumentTest, RealExportsRoundTripUnchangedInContent) {
     }
 }
 
-struct EncodingCase {
-    const char* label;
-    std::string bytes;
-    Encoding encoding;
-    bool bom;
-};
-
-class DocumentEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
-
-// Each supported encoding is read, and written back in the same encoding, with a new name that
-// needs more than ASCII.
-TEST_P(DocumentEncodingTest, SavesInTheSourceEncoding) {
-    const EncodingCase& c = GetParam();
-    TempDir dir;
-    std::string path = dir.write("in.xml", c.bytes);
-    Document doc = Document::open(path);
-    ASSERT_TRUE(doc.loaded());
-    EXPECT_EQ(doc.encoding(), c.encoding);
-    EXPECT_EQ(doc.hasByteOrderMark(), c.bom);
-    pugi::xml_node surface = tidy::findNode(tidy::findNode(doc.root(), "Surfaces"), "Surface");
-    EXPECT_EQ(tidy::attributeText(surface, "name"), "Gr\xC3\xBCn");
-    tidy::setAttribute(doc, surface, "name", "M\xC3\xA4\xC3\xA4r");
-    doc.save(path);
-
-    std::string saved = readFile(path);
-    Document again = Document::open(path);
-    EXPECT_EQ(again.encoding(), c.encoding);
-    EXPECT_EQ(again.hasByteOrderMark(), c.bom);
-    EXPECT_EQ(tidy::attributeText(
-                  tidy::findNode(tidy::findNode(again.root(), "Surfaces"), "Surface"), "name"),
-              "M\xC3\xA4\xC3\xA4r");
-    if (c.encoding == Encoding::Latin1) {
-        EXPECT_NE(saved.find("M\xE4\xE4r"), std::string::npos);
-    }
-    if (c.bom && c.encoding == Encoding::Utf16LE) {
-        EXPECT_EQ(saved.substr(0, 2), "\xFF\xFE");
-    }
-    if (c.bom && c.encoding == Encoding::Utf8) {
-        EXPECT_EQ(saved.substr(0, 3), "\xEF\xBB\xBF");
-    }
-    if (!c.bom) {
-        EXPECT_EQ(saved[0], c.encoding == Encoding::Utf16BE ? '\0' : '<');
-    }
-}
-
-std::string utf16Doc(bool little, bool bom) {
-    return toUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-                   "<LandXML><Surfaces><Surface name=\"Gr\xFCn\"/></Surfaces></LandXML>\n",
-                   little, bom);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, DocumentEncodingTest,
-    ::testing::Values(
-        EncodingCase{"utf8",
-                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><LandXML><Surfaces><Surface "
-                     "name=\"Gr\xC3\xBCn\"/></Surfaces></LandXML>",
-                     Encoding::Utf8, false},
-        EncodingCase{
-            "utf8bom",
-            "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?><LandXML><Surfaces><Surface "
-            "name=\"Gr\xC3\xBCn\"/></Surfaces></LandXML>",
-            Encoding::Utf8, true},
-        EncodingCase{"undeclared",
-                     "<LandXML><Surfaces><Surface name=\"Gr\xC3\xBCn\"/></Surfaces></LandXML>",
-                     Encoding::Utf8, false},
-        EncodingCase{
-            "latin1",
-            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<LandXML><Surfaces><Surface "
-            "name=\"Gr\xFCn\"/></Surfaces></LandXML>",
-            Encoding::Latin1, false},
-        EncodingCase{"utf16le", utf16Doc(true, true), Encoding::Utf16LE, true},
-        EncodingCase{"utf16be", utf16Doc(false, true), Encoding::Utf16BE, true},
-        EncodingCase{"utf16le_nobom", utf16Doc(true, false), Encoding::Utf16LE, false}),
-    [](const auto& param) { return std::string(param.param.label); });
-
 // Refusals of bad input are files of tests/reliability/badinput, each with its expected message.
 
 TEST(DocumentTest, ReferencesToAllowedCharactersLoadAndRoundTrip) {
@@ -219,39 +124,6 @@ TEST(DocumentTest, ControlCharacterIsFoundWhereverItStands) {
         }
     }
 }
-
-struct SavedForm {
-    const char* label;
-    const char* loaded;
-    const char* saved;
-};
-
-class DocumentSavedFormTest : public ::testing::TestWithParam<SavedForm> {};
-
-// The text that opens an element is kept in the element itself; a save writes it exactly where
-// a text node of its own would have been written.
-TEST_P(DocumentSavedFormTest, IsThatOfTextNodes) {
-    TempDir dir;
-    Document doc = Document::open(dir.write("a.xml", GetParam().loaded));
-    doc.save(dir.file("b.xml"));
-    EXPECT_EQ(readFile(dir.file("b.xml")), GetParam().saved);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    MixedContent, DocumentSavedFormTest,
-    ::testing::Values(
-        // Beside text, the whitespace is content: the save adds none.
-        SavedForm{"text_then_elements", "<a>text<b/><c/></a>", "<a>text<b /><c /></a>\n"},
-        SavedForm{"comment_cdata", "<a>  lead <!--c-->tail<![CDATA[x]]></a>",
-                  "<a>  lead <!--c-->tail<![CDATA[x]]></a>\n"},
-        SavedForm{"cdata_first", "<a><![CDATA[c]]>text</a>", "<a><![CDATA[c]]>text</a>\n"},
-        SavedForm{"pi_first", "<r><a><?pi v?>text<b>inner</b></a></r>",
-                  "<r>\n\t<a><?pi v?>text<b>inner</b></a>\n</r>\n"},
-        SavedForm{"empty_and_blank", "<r><e></e><f/><g> </g><h>t</h></r>",
-                  "<r>\n\t<e />\n\t<f />\n\t<g />\n\t<h>t</h>\n</r>\n"},
-        SavedForm{"nested_and_escaped", "<r><p>x<q>y<s>z</s>w</q>v</p><t>1 &lt; 2</t></r>",
-                  "<r>\n\t<p>x<q>y<s>z</s>w</q>v</p>\n\t<t>1 &lt; 2</t>\n</r>\n"}),
-    [](const auto& param) { return std::string(param.param.label); });
 
 // A character ISO-8859-1 cannot hold is written as a reference in a value; in a name, which has
 // none, the save refuses before it writes anything (a changed name has no place in the file).
