@@ -15,8 +15,6 @@ namespace tidy {
 enum class Encoding { Utf8, Utf16LE, Utf16BE, Latin1, Ascii };
 enum class LineEnd { Lf, CrLf, Cr };
 
-struct MarkupScan;
-
 // One operation's in-memory LandXML document. Each operation opens its own and drops it at the
 // end; nothing of it survives between operations.
 class Document {
@@ -61,19 +59,23 @@ public:
     // tree, so no other thread may read the document while it saves.
     void save(const std::string& destination) const;
 
-    // Tells the save what a setter stored, so that it looks for what needs care only when there
-    // can be some: `value` as element text (`inText`) or an attribute value, `besideMarkup` when
-    // the element also holds other children. The load finds those of the file by itself.
-    void noteStored(std::string_view value, bool inText, bool besideMarkup) const;
-
     pugi::xml_document& xml() { return *doc_; }
     const pugi::xml_document& xml() const { return *doc_; }
 
 private:
+    // The setters change the document through noteStored.
+    friend void setAttribute(Document& doc, pugi::xml_node node, const char* name,
+                             std::string_view value);
+    friend void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
+
     Document();
-    void refuseWhatTheParserTook(const MarkupScan& scan, bool checkValues);
+    void load();
     void refuseWhatCannotBeWritten(const std::string& destination) const;
     void serialize(pugi::xml_writer& out) const;
+    // Tells the save what a setter stored, so that it looks for what needs care only when there
+    // can be some: `value` as element text (`inText`) or an attribute value, `besideMarkup` when
+    // the element also holds other children. The load finds those of the file by itself.
+    void noteStored(std::string_view value, bool inText, bool besideMarkup);
 
     std::unique_ptr<pugi::xml_document> doc_;
     std::string path_;
@@ -85,9 +87,9 @@ private:
     // Whether the load dropped whitespace before parsing, which where() maps back.
     bool spaceDropped_ = true;
     // Off for almost every file: the save then needs no look at the text.
-    mutable bool carriageReturnInText_ = false;
-    mutable bool beyondEncoding_ = false; // a value holds a character the encoding cannot
-    mutable bool spaceIsContent_ = false; // text beside elements, or xml:space="preserve"
+    bool carriageReturnInText_ = false;
+    bool beyondEncoding_ = false; // a value holds a character the encoding cannot
+    bool spaceIsContent_ = false; // text beside elements, or xml:space="preserve"
 };
 
 } // namespace tidy

@@ -74,8 +74,7 @@ std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* 
                 name + "\": " + quotedText(text) + " " + why);
 }
 
-void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
-                  std::string_view value) {
+void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::string_view value) {
     if (!doc.canHold(value))
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) +
                     ", attribute \"" + name + "\": " + quotedText(value) +
@@ -87,7 +86,7 @@ void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
     attr.set_value(std::string(value).c_str());
 }
 
-void setAttribute(const Document& doc, pugi::xml_node node, const char* name, std::int32_t value) {
+void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::int32_t value) {
     setAttribute(doc, node, name, std::to_string(value));
 }
 
@@ -95,7 +94,7 @@ std::string_view nodeText(pugi::xml_node node) {
     return node.text().get();
 }
 
-void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text) {
+void setNodeText(Document& doc, pugi::xml_node node, std::string_view text) {
     if (!doc.canHold(text))
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ": " +
                     quotedText(text) + " holds a character that XML does not allow");

@@ -32,13 +32,12 @@ std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* 
 
 // Creates or replaces an attribute. Throws Error, before anything changes, when `value` holds a
 // character XML does not allow; one the file's encoding cannot hold is saved as a reference.
-void setAttribute(const Document& doc, pugi::xml_node node, const char* name,
-                  std::string_view value);
-void setAttribute(const Document& doc, pugi::xml_node node, const char* name, std::int32_t value);
+void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::string_view value);
+void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::int32_t value);
 
 // The element's text content ("" when it has none) and its replacement, checked as above.
 std::string_view nodeText(pugi::xml_node node);
-void setNodeText(const Document& doc, pugi::xml_node node, std::string_view text);
+void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
 
 // Appends a new empty element as the last child; it takes the parent's namespace prefix.
 pugi::xml_node addChild(pugi::xml_node parent, std::string_view name);

@@ -34,8 +34,8 @@ std::int32_t storedIndex(const Document& doc, pugi::xml_node property, const std
 // Asks for every M_Color property of a feature with a recognised code and returns the last
 // choice. Children are taken by position from a count read once, so a property added here is
 // never visited. A feature with properties but no M_Color gets one with index 0, unasked.
-std::int32_t updateColorFeature(const Document& doc, pugi::xml_node feature,
-                                const std::string& name, const PickColor& pickColor) {
+std::int32_t updateColorFeature(Document& doc, pugi::xml_node feature, const std::string& name,
+                                const PickColor& pickColor) {
     std::int32_t color = 0;
     if (!findNode(feature, "Property"))
         return color;
@@ -63,7 +63,7 @@ ColorRun AssignSurfaceColors(const std::string& path, const std::string& destina
                              const PickColor& pickColor, const ListColored& listSurface) {
     ColorRun run;
     std::vector<SurfaceColor>& visited = run.surfaces;
-    const Document doc = Document::open(path);
+    Document doc = Document::open(path);
     if (!doc.loaded())
         return run;
     const pugi::xml_node root = doc.root();

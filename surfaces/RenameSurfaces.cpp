@@ -12,7 +12,7 @@ constexpr int kMaxVisits = 100;
 std::vector<std::string> RenameSurfaces(const std::string& path, const std::string& destination,
                                         const AskName& askName, const ListRenamed& listSurface) {
     std::vector<std::string> finalNames;
-    const Document doc = Document::open(path);
+    Document doc = Document::open(path);
     if (!doc.loaded())
         return finalNames;
     const pugi::xml_node root = doc.root();
