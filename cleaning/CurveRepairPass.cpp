@@ -32,6 +32,8 @@ double directionDegrees(PointText point, PointText centre) {
     return a;
 }
 
+enum class RotationDecision { Clockwise, CounterClockwise, Undecided };
+
 RotationDecision decide(double turn) {
     if (turn > 0)
         return RotationDecision::Clockwise;

@@ -18,8 +18,6 @@ struct CurveRepairCounts {
     std::int32_t possibleDeviationCount = 0; // radius failures, undecided or unsolvable curves
 };
 
-enum class RotationDecision { Clockwise, CounterClockwise, Undecided };
-
 // Centre of the circle through three points on an arc, computed from the slopes of the chords
 // start-middle and middle-end. Infinite or NaN when the points are collinear or coincide.
 PointText arcCentre(PointText start, PointText middle, PointText end);

@@ -160,11 +160,14 @@ Array strings(const std::vector<std::string>& v) {
 
 Object scan(const Command& c, const std::string& file) {
     progress(file, "loading");
-    tidy::Document doc = tidy::Document::open(file);
-    if (!doc.loaded())
+    tidy::ScanCounts counts;
+    const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        progress(file, "scanning");
+        counts = tidy::ScanDocument(doc, c.countTriangles, {});
+        return std::string(); // a scan writes nothing
+    });
+    if (run == tidy::FileRun::NoFile)
         throw tidy::Error(file + ": no such file");
-    progress(file, "scanning");
-    tidy::ScanCounts counts = tidy::ScanDocument(doc, c.countTriangles, {});
     Object o{{"file", file},
              {"surfaces", strings(counts.listedNames)},
              {"surfaceCount", counts.surfaceCount}};
