@@ -14,8 +14,6 @@ namespace tidy {
 struct SurfaceColor {
     std::string name;
     std::int32_t color = 0;
-
-    friend bool operator==(const SurfaceColor&, const SurfaceColor&) = default;
 };
 
 // How the colouring asks and reports; a member left out keeps every stored index and shows
