@@ -1,17 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tidylandmain.h"
 
-#include "app/CorePath.h"
 #include "app/KeyboardButtons.h"
 #include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
-#include "app/ThrottledDisplay.h"
 #include "app/UpdateCheck.h"
-#include "cleaning/EditAndSave.h"
-#include "landxml/Document.h"
-#include "landxml/Nodes.h"
-#include "landxml/ScanDocument.h"
-#include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/OKCANCL2.h"
 #include "surfaces/kleurenkiezen.h"
 #include "ui_tidylandmain.h"
@@ -19,7 +12,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -27,10 +19,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QStyledItemDelegate>
-#include <exception>
 #include <utility>
 #include <version.h>
 
@@ -75,45 +65,6 @@ public:
 
 private:
     int height_;
-};
-
-// Keeps the wait cursor up while an operation runs, on every way out of it.
-class WaitCursor {
-public:
-    explicit WaitCursor(int& count) : count_(count) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        ++count_;
-    }
-    ~WaitCursor() {
-        --count_;
-        QApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    int& count_;
-};
-
-// Takes the wait cursors of running operations off for its lifetime and puts them back after.
-class WaitCursorsLifted {
-public:
-    explicit WaitCursorsLifted(int& count) : count_(count), lifted_(count) {
-        for (int i = 0; i < lifted_; ++i)
-            QApplication::restoreOverrideCursor();
-        count_ = 0;
-    }
-    ~WaitCursorsLifted() {
-        for (int i = 0; i < lifted_; ++i)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        count_ = lifted_;
-    }
-    WaitCursorsLifted(const WaitCursorsLifted&) = delete;
-    WaitCursorsLifted& operator=(const WaitCursorsLifted&) = delete;
-
-private:
-    int& count_;
-    int lifted_;
 };
 
 // Shows `box` with every line of its text on one line: the box grows to the widest line, as far
@@ -429,127 +380,6 @@ void TForm2::useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog) {
     };
 }
 
-std::string TForm2::currentPath() const {
-    return tidy::corePath(ui_->Edit1->text());
-}
-
-void TForm2::addLine(const std::string& line) {
-    ui_->ListBox1->addItem(QString::fromStdString(line));
-}
-
-void TForm2::resetCounters() {
-    for (QLabel* counter :
-         {ui_->Label8, ui_->Label7, ui_->Label4, ui_->Label14, ui_->Label11, ui_->Label16})
-        counter->setText(QStringLiteral("#"));
-}
-
-void TForm2::OpenAndScan() {
-    const std::optional<QString> chosen = askOpenFile(store_.readInitialFolder());
-    ScanFile(chosen.value_or(QString()));
-}
-
-void TForm2::ScanFile(const QString& path) {
-    // Counts of an earlier file never stand next to this one, also when it fails to load.
-    resetCounters();
-    ui_->Edit1->setText(path);
-    // A cancel stores empty text, so the next dialog opens in its own default folder.
-    store_.writeInitialFolder(path.isEmpty() ? QString() : QFileInfo(path).path());
-    ui_->ListBox1->clear();
-
-    const tidy::Document document = tidy::Document::open(currentPath());
-    if (!document.loaded())
-        return;
-    const tidy::ScanCounts counts = tidy::ScanDocument(
-        document, ui_->CheckBox2->isChecked(),
-        [this](const std::string& name) { addLine(tidy::cutListLine(name)); },
-        [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
-        [this] {
-            ui_->Label9->setText(QStringLiteral("Open file and counting triangles... a moment "
-                                                "please...(a xml >10Mb can take up to 2 minutes)"));
-            ui_->Label9->show();
-            repaint();
-        },
-        [this](std::int32_t n) { ui_->Label7->setText(QString::number(n)); });
-    ui_->ProgressBar1->setMaximum(counts.triangleCount);
-    ui_->ProgressBar1->setValue(0);
-    ui_->Label9->hide();
-    ui_->Button1->setEnabled(true);
-    ui_->Button3->setEnabled(true);
-    if (counts.surfaceCount > 0) {
-        ui_->Button5->setEnabled(true);
-        ui_->Button6->setEnabled(true);
-    }
-}
-
-void TForm2::EditAndSave(bool saveAs) {
-    ui_->ListBox1->clear();
-    // Faces are removed by the million: counters and the bar follow at a pace the eye can use,
-    // and show their exact last values when the run ends, whichever way it ends.
-    ThrottledDisplay removed([this](std::int32_t n) {
-        ui_->Label4->setText(QString::number(n));
-        ui_->Label4->repaint();
-    });
-    // The bar moves on every face: a look at the clock every 64 faces is soon enough.
-    ThrottledDisplay progress(
-        [this](std::int32_t p) {
-            ui_->ProgressBar1->setValue(p);
-            ui_->ProgressBar1->repaint();
-        },
-        64);
-    // Every modal window of the run (save dialog, messages, the error box) shows exact values.
-    flushDisplays_ = [&] {
-        removed.flush();
-        progress.flush();
-    };
-    const auto forgetDisplays = qScopeGuard([this] { flushDisplays_ = nullptr; });
-    const tidy::EditAndSaveOptions options{ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked(),
-                                           saveAs};
-    const tidy::EditAndSaveView view{
-        // "Edit and save" marks each listed surface with ".trm"; "Edit and save as" does not.
-        [this, saveAs](const std::string& name) {
-            addLine(tidy::cutListLine(saveAs ? name : name + ".trm"));
-        },
-        [this](std::int32_t n) { ui_->Label8->setText(QString::number(n)); },
-        [&removed](std::int32_t n) { removed(n); },
-        [&progress](std::int32_t p) { progress(p); },
-        [this](std::int32_t n) { ui_->Label14->setText(QString::number(n)); },
-        [this](std::int32_t n) { ui_->Label11->setText(QString::number(n)); },
-        [this] { ui_->Label16->setText(ui_->Label16->text() + QLatin1Char('1')); },
-        [this](const std::string& text) { informUser(QString::fromStdString(text)); },
-        [this] { return tidy::corePath(askSaveFile(store_.readInitialFolder())); }};
-    const tidy::EditAndSaveResult result = tidy::EditAndSave(currentPath(), options, view);
-    if (!result.saved)
-        return; // the save dialog was closed: nothing written, the buttons stay enabled
-    ui_->Edit1->setText(QStringLiteral(" "));
-    ui_->Button2->setText(QStringLiteral(" Ready "));
-    for (QPushButton* button : {ui_->Button1, ui_->Button3, ui_->Button5, ui_->Button6})
-        button->setEnabled(false);
-}
-
-void TForm2::RenameSurfaces() {
-    ui_->ListBox1->clear();
-    const std::string path = currentPath();
-    tidy::RenameSurfaces(
-        path, path,
-        [this](const std::string& name) {
-            return withNormalCursor([&] { return hooks_.askName(name); });
-        },
-        [this](const std::string& name) { addLine(tidy::cutListLine(" " + name + ".trm ")); });
-}
-
-void TForm2::AssignSurfaceColors() {
-    ui_->ListBox1->clear();
-    const std::string path = currentPath();
-    tidy::AssignSurfaceColors(
-        path, path,
-        [this](const std::string& name, std::int32_t preset) {
-            return withNormalCursor([&] { return hooks_.pickColor(name, preset); });
-        },
-        [this](const std::string& name, std::int32_t color) {
-            addLine(tidy::cutListLine(" " + name + " color " + std::to_string(color) + " "));
-        });
-}
-
 void TForm2::Timer1Timer() {
     ui_->Label10->setText(QStringLiteral("Checking for new versions..."));
     ui_->Label10->show();
@@ -565,46 +395,4 @@ void TForm2::Timer1Timer() {
 void TForm2::Timer2Timer() {
     timer2_.stop();
     ui_->Label10->hide();
-}
-
-void TForm2::runOperation(const std::function<void()>& work) {
-    std::optional<QString> failure;
-    {
-        const WaitCursor wait(waitCursors_);
-        try {
-            work();
-        } catch (const std::bad_alloc&) {
-            failure = ui_->Edit1->text() + QStringLiteral(": not enough memory to load it");
-        } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
-        } catch (...) {
-            failure = QStringLiteral("The operation failed with an unknown error.");
-        }
-    }
-    if (failure)
-        reportError(*failure);
-}
-
-template <typename ShowModal>
-std::invoke_result_t<ShowModal> TForm2::withNormalCursor(ShowModal&& showModal) {
-    if (flushDisplays_)
-        flushDisplays_();
-    const WaitCursorsLifted lifted(waitCursors_);
-    return std::forward<ShowModal>(showModal)();
-}
-
-std::optional<QString> TForm2::askOpenFile(const QString& initialFolder) {
-    return withNormalCursor([&] { return hooks_.chooseOpenFile(initialFolder); });
-}
-
-QString TForm2::askSaveFile(const QString& initialFolder) {
-    return withNormalCursor([&] { return hooks_.chooseSaveFile(initialFolder); });
-}
-
-void TForm2::informUser(const QString& text) {
-    withNormalCursor([&] { hooks_.inform(text); });
-}
-
-void TForm2::reportError(const QString& message) {
-    withNormalCursor([&] { hooks_.showError(message); });
 }

@@ -23,6 +23,10 @@ class TOKRightDlg;
 class Tkleuren;
 class QLabel;
 class QMimeData;
+class ThrottledDisplay;
+namespace tidy {
+struct EditAndSaveObserver;
+}
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -113,6 +117,8 @@ private:
     // Takes a dragged file for open and scan; false when the drag holds no local file.
     bool takeDrop(QDropEvent& event);
     void EditAndSave(bool saveAs);
+    tidy::EditAndSaveObserver editObserver(bool saveAs, ThrottledDisplay& removed,
+                                           ThrottledDisplay& progress);
     void RenameSurfaces();
     void AssignSurfaceColors();
     void addLine(const std::string& line);

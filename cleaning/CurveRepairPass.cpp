@@ -32,6 +32,8 @@ double directionDegrees(PointText point, PointText centre) {
     return a;
 }
 
+enum class RotationDecision { Clockwise, CounterClockwise, Undecided };
+
 RotationDecision decide(double turn) {
     if (turn > 0)
         return RotationDecision::Clockwise;
@@ -42,11 +44,8 @@ RotationDecision decide(double turn) {
 
 class CurveWalk {
 public:
-    CurveWalk(Document& document, const std::function<void(std::int32_t)>& showCurveCount,
-              const std::function<void(std::int32_t)>& showAdjustedCount,
-              const std::function<void()>& markDeviation)
-        : document_(document), showCurveCount_(showCurveCount),
-          showAdjustedCount_(showAdjustedCount), markDeviation_(markDeviation) {}
+    CurveWalk(Document& document, const CurveRepairObserver& observer)
+        : document_(document), observer_(observer) {}
 
     void planFeatures(pugi::xml_node planFeatures) {
         for (pugi::xml_node feature = findNode(planFeatures, "PlanFeature"); feature;
@@ -69,7 +68,7 @@ public:
 private:
     void curve(pugi::xml_node curve) {
         ++counts_.curveCount;
-        showCurveCount_(counts_.curveCount);
+        observer_.showCurveCount(counts_.curveCount);
         const std::string_view radiusText = attributeText(curve, "radius");
         // Converted for every curve, so a bad radius ends the run even on a curve left alone.
         const std::optional<double> radius = parseNumber(radiusText);
@@ -80,7 +79,7 @@ private:
             return;
 
         ++counts_.adjustedCurveCount;
-        showAdjustedCount_(counts_.adjustedCurveCount);
+        observer_.showAdjustedCount(counts_.adjustedCurveCount);
         const std::string name = "curve " + std::to_string(counts_.curveCount) + " (radius " +
                                  std::string(radiusText) + ")";
         const PointText start = point(curve, "Start", name);
@@ -91,7 +90,7 @@ private:
         if (!std::isfinite(centre.p) || !std::isfinite(centre.q)) {
             // No circle through the points: leave the curve as it is and flag it for checking.
             ++counts_.possibleDeviationCount;
-            markDeviation_();
+            observer_.markDeviation();
             return;
         }
 
@@ -101,7 +100,7 @@ private:
         if (deviation > radiusTolerance) {
             ++counts_.radiusDeviationCount;
             ++counts_.possibleDeviationCount;
-            markDeviation_();
+            observer_.markDeviation();
         }
 
         const RotationDecision decision = decide(turnDegrees(start, middle, centre));
@@ -132,9 +131,7 @@ private:
     }
 
     Document& document_;
-    const std::function<void(std::int32_t)>& showCurveCount_;
-    const std::function<void(std::int32_t)>& showAdjustedCount_;
-    const std::function<void()>& markDeviation_;
+    const CurveRepairObserver& observer_;
     CurveRepairCounts counts_;
 };
 
@@ -163,20 +160,12 @@ double turnDegrees(PointText start, PointText middle, PointText centre) {
     return a2 - a1;
 }
 
-CurveRepairCounts CurveRepairPass(Document& document, bool showCurvesFoundNotice,
-                                  const std::function<void(std::int32_t)>& showCurveCount,
-                                  const std::function<void(std::int32_t)>& showAdjustedCount,
-                                  const std::function<void()>& markDeviation,
-                                  const std::function<void(const std::string&)>& inform) {
-    CurveWalk walk(document, showCurveCount, showAdjustedCount, markDeviation);
-    const pugi::xml_node root = document.root();
-    if (!root)
-        return walk.counts();
-    const pugi::xml_node first = findNode(root, "PlanFeatures");
+CurveRepairCounts CurveRepairPass(Document& document, const CurveRepairObserver& observer) {
+    CurveWalk walk(document, observer);
+    const pugi::xml_node first = findNode(document.root(), "PlanFeatures");
     if (!first)
         return walk.counts();
-    if (showCurvesFoundNotice)
-        inform(" curves gevonden ");
+    observer.planFeaturesFound();
     for (pugi::xml_node node = first; node; node = node.next_sibling()) {
         if (localName(node) == "PlanFeatures")
             walk.planFeatures(node);

@@ -18,8 +18,6 @@ struct CurveRepairCounts {
     std::int32_t possibleDeviationCount = 0; // radius failures, undecided or unsolvable curves
 };
 
-enum class RotationDecision { Clockwise, CounterClockwise, Undecided };
-
 // Centre of the circle through three points on an arc, computed from the slopes of the chords
 // start-middle and middle-end. Infinite or NaN when the points are collinear or coincide.
 PointText arcCentre(PointText start, PointText middle, PointText end);
@@ -29,18 +27,22 @@ PointText arcCentre(PointText start, PointText middle, PointText end);
 // either point.
 double turnDegrees(PointText start, PointText middle, PointText centre);
 
+// What the curve repair reports as it goes; a member left out does nothing.
+struct CurveRepairObserver {
+    // Once, before any curve is examined, when the root has a PlanFeatures child.
+    std::function<void()> planFeaturesFound = [] {};
+    // Each new value of curveCount and of adjustedCurveCount.
+    std::function<void(std::int32_t)> showCurveCount = [](std::int32_t) {};
+    std::function<void(std::int32_t)> showAdjustedCount = [](std::int32_t) {};
+    // Once per repaired curve whose radius does not fit or whose centre cannot be computed.
+    std::function<void()> markDeviation = [] {};
+};
+
 // Walks every curve of every PlanFeatures element under the root and repairs each one without
 // "rot": it takes Start, Center and End as three points on the arc, writes the circle's centre
-// into Center and the turning direction into "rot". showCurveCount and showAdjustedCount get
-// each new value of their count, markDeviation is called once per repaired curve whose radius
-// does not fit or whose centre cannot be computed, and inform shows " curves gevonden " once
-// when showCurvesFoundNotice is set and the document has plan features. All callbacks must be
-// set. Throws Error, naming the curve and the place, for a radius or point that is not a number
-// and for a curve to repair that lacks a point.
-CurveRepairCounts CurveRepairPass(Document& document, bool showCurvesFoundNotice,
-                                  const std::function<void(std::int32_t)>& showCurveCount,
-                                  const std::function<void(std::int32_t)>& showAdjustedCount,
-                                  const std::function<void()>& markDeviation,
-                                  const std::function<void(const std::string&)>& inform);
+// into Center and the turning direction into "rot". Throws Error, naming the curve and the
+// place, for a radius or point that is not a number and for a curve to repair that lacks a
+// point.
+CurveRepairCounts CurveRepairPass(Document& document, const CurveRepairObserver& observer);
 
 } // namespace tidy

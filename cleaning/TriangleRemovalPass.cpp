@@ -3,6 +3,7 @@
 
 #include "cleaning/PointText.h"
 #include "landxml/Nodes.h"
+#include "landxml/SurfaceWalk.h"
 
 #include <array>
 #include <charconv>
@@ -13,20 +14,6 @@
 namespace tidy {
 
 namespace {
-
-constexpr int listedSurfaceSteps = 10;
-
-void listSurfaces(pugi::xml_node surfaces,
-                  const std::function<void(const std::string&)>& listSurface) {
-    pugi::xml_node node = findNode(surfaces, "Surface");
-    // Every node met uses up a step, so a comment among the surfaces shortens the list by one;
-    // it has no name to show. A Surface without "name" lists as an empty name, as in the scan.
-    for (int step = 0; step < listedSurfaceSteps && node; ++step) {
-        if (node.type() == pugi::node_element)
-            listSurface(std::string(attributeText(node, "name")));
-        node = node.next_sibling();
-    }
-}
 
 std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
     if (!token.empty() && token.front() == '+')
@@ -81,8 +68,7 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
 
 // Walks one Faces element and removes its outside faces; returns the running total.
 std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int32_t removed,
-                        const std::function<void(std::int32_t)>& showRemovedCount,
-                        const std::function<void(std::int32_t)>& setProgress) {
+                        const TriangleRemovalObserver& observer) {
     pugi::xml_node node = findNode(faces, "F");
     // Read once: the walk takes exactly this many steps, however many faces it removes.
     const std::int32_t faceCount = childCount(faces);
@@ -96,11 +82,11 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
         const bool face = isFace(node);
         // The successor is taken before the node goes, so the walk goes on from one that stays.
         const pugi::xml_node next = node.next_sibling();
-        setProgress(k);
+        observer.setProgress(k);
         if (outside) {
             faces.remove_child(node);
             ++removed;
-            showRemovedCount(removed);
+            observer.showRemovedCount(removed);
         }
         if (face) {
             newPosition.push_back(outside ? 0 : ++keptFaces);
@@ -136,33 +122,29 @@ bool isOutside(const Document& document, pugi::xml_node face) {
     return attributeInt(document, face, "i") == 1;
 }
 
-void TriangleRemovalPass(Document& document,
-                         const std::function<void(const std::string&)>& listSurface,
-                         const std::function<void(std::int32_t)>& showSurfaceCount,
-                         const std::function<void(std::int32_t)>& showRemovedCount,
-                         const std::function<void(std::int32_t)>& setProgress) {
-    const pugi::xml_node root = document.root();
-    if (!root)
-        return;
-    const pugi::xml_node surfaces = findNode(root, "Surfaces");
+std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer) {
+    const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
     if (!surfaces)
-        return;
+        return 0;
 
-    listSurfaces(surfaces, listSurface);
+    // A Surface without "name" lists as an empty name, as in the scan.
+    for (const pugi::xml_node listed : surfaceWalk(surfaces, kListedSurfaceSteps))
+        observer.listSurface(std::string(attributeText(listed, "name")));
 
     // The count takes in every child of Surfaces, comments too; each uses up one step.
     const std::int32_t surfaceCount = childCount(surfaces);
     pugi::xml_node surface = findNode(surfaces, "Surface");
-    showSurfaceCount(surfaceCount);
-    setProgress(0);
+    observer.showSurfaceCount(surfaceCount);
+    observer.setProgress(0);
     std::int32_t removed = 0;
     for (std::int32_t j = 0; j < surfaceCount && surface; ++j) {
         const pugi::xml_node definition = findNode(surface, "Definition");
         const pugi::xml_node faces = definition ? findNode(definition, "Faces") : pugi::xml_node();
         if (faces)
-            removed = cleanFaces(document, faces, removed, showRemovedCount, setProgress);
+            removed = cleanFaces(document, faces, removed, observer);
         surface = surface.next_sibling();
     }
+    return removed;
 }
 
 } // namespace tidy

@@ -16,16 +16,22 @@ bool isFace(pugi::xml_node node);
 // "i" that is not a decimal integer.
 bool isOutside(const Document& document, pugi::xml_node face);
 
+// What the removal reports as it goes; a member left out does nothing.
+struct TriangleRemovalObserver {
+    // Each of the first ten surfaces, by name, before any face is removed.
+    std::function<void(const std::string& name)> listSurface = [](const std::string&) {};
+    // The number of children of Surfaces, once.
+    std::function<void(std::int32_t)> showSurfaceCount = [](std::int32_t) {};
+    // The running total after each removal.
+    std::function<void(std::int32_t)> showRemovedCount = [](std::int32_t) {};
+    // 0 once before the walk, then the position of each face step within its Faces element.
+    std::function<void(std::int32_t)> setProgress = [](std::int32_t) {};
+};
+
 // Removes from every surface the faces whose "i" is 1 (triangles outside the boundary) and
-// renumbers the neighbour references ("n") of the faces that stay. On the way it lists the first
-// ten surfaces through listSurface (their names), shows the number
-// of children of Surfaces once, the running total of removed faces after each removal, and the
-// position of each face step within its Faces element. All callbacks must be set. Does nothing
-// when the document has no Surfaces. Throws Error for an "i" that is not a decimal integer.
-void TriangleRemovalPass(Document& document,
-                         const std::function<void(const std::string&)>& listSurface,
-                         const std::function<void(std::int32_t)>& showSurfaceCount,
-                         const std::function<void(std::int32_t)>& showRemovedCount,
-                         const std::function<void(std::int32_t)>& setProgress);
+// renumbers the neighbour references ("n") of the faces that stay; returns the number removed.
+// Does nothing when the document has no Surfaces. Throws Error for an "i" that is not a decimal
+// integer.
+std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer);
 
 } // namespace tidy

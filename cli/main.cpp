@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland: the window's operations for scripts and batches, on the same core functions.
 #include "cleaning/EditAndSave.h"
+#include "cleaning/OutcomeMessages.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "cli/Render.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
+#include "landxml/FileRun.h"
 #include "landxml/ScanDocument.h"
-#include "landxml/platform/Files.h"
 #include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/RenameSurfaces.h"
 
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <new>
@@ -160,13 +160,14 @@ Array strings(const std::vector<std::string>& v) {
 
 Object scan(const Command& c, const std::string& file) {
     progress(file, "loading");
-    tidy::Document doc = tidy::Document::open(file);
-    if (!doc.loaded())
+    tidy::ScanCounts counts;
+    const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        progress(file, "scanning");
+        counts = tidy::ScanDocument(doc, c.countTriangles, {});
+        return std::string(); // a scan writes nothing
+    });
+    if (run == tidy::FileRun::NoFile)
         throw tidy::Error(file + ": no such file");
-    progress(file, "scanning");
-    auto none = [](std::int32_t) {};
-    tidy::ScanCounts counts = tidy::ScanDocument(
-        doc, c.countTriangles, [](const std::string&) {}, none, [] {}, none);
     Object o{{"file", file},
              {"surfaces", strings(counts.listedNames)},
              {"surfaceCount", counts.surfaceCount}};
@@ -179,21 +180,17 @@ Object clean(const Command& c, const std::string& file) {
     std::vector<std::string> names;
     std::optional<std::int32_t> surfaceCount;
     tidy::EditAndSaveOptions options{c.triangles, c.curves, c.output.has_value()};
-    tidy::EditAndSaveView view{
-        [&](const std::string& name) { names.push_back(name); },
-        [&](std::int32_t n) { surfaceCount = n; },
-        [](std::int32_t) {},
-        [](std::int32_t) {},
-        [](std::int32_t) {},
-        [](std::int32_t) {},
-        [] {},
-        [](const std::string&) {}, // the outcome messages come back in the result
-        [&] { return *c.output; },
+    const tidy::EditAndSaveObserver observer{
+        .triangles = {.listSurface = [&](const std::string& name) { names.push_back(name); },
+                      .showSurfaceCount = [&](std::int32_t n) { surfaceCount = n; }},
+        .chooseSaveFile = [&] { return *c.output; },
     };
     progress(file, "cleaning");
-    tidy::EditAndSaveResult r = tidy::EditAndSave(file, options, view);
+    tidy::EditAndSaveResult r = tidy::EditAndSave(file, options, observer);
+    if (r.file == tidy::FileRun::NoFile)
+        throw tidy::Error(tidy::noFileToEdit(file));
     Array messages;
-    for (const std::string& m : r.messages)
+    for (const std::string& m : tidy::outcomeMessages(options, r))
         messages.emplace_back(c.json ? m : trimBlanks(m));
     return {{"file", file},
             {"output", r.destination},
@@ -214,12 +211,16 @@ Object rename(const Command& c, const std::string& file) {
                 return tidy::NameAnswer{true, newName};
         return tidy::NameAnswer{false, current};
     };
-    if (!std::filesystem::is_regular_file(tidy::platform::pathFromUtf8(file)))
-        throw tidy::Error(file + ": no such file");
     progress(file, "renaming");
     std::string output = c.output.value_or(file);
-    std::vector<std::string> names =
-        tidy::RenameSurfaces(file, output, ask, [](const std::string&) {});
+    std::vector<std::string> names;
+    const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        const tidy::RenameRun renamed = tidy::RenameSurfaces(doc, {.askName = ask});
+        names = renamed.names;
+        return renamed.write ? output : std::string();
+    });
+    if (run == tidy::FileRun::NoFile)
+        throw tidy::Error(file + ": no such file");
     return {{"file", file}, {"output", output}, {"surfaces", strings(names)}};
 }
 
@@ -230,17 +231,21 @@ Object color(const Command& c, const std::string& file) {
             return it->second;
         return preset < 0 ? 0 : preset; // what "Select" without a click gives
     };
-    if (!std::filesystem::is_regular_file(tidy::platform::pathFromUtf8(file)))
-        throw tidy::Error(file + ": no such file");
     progress(file, "assigning colours");
     std::string output = c.output.value_or(file);
-    tidy::ColorRun run =
-        tidy::AssignSurfaceColors(file, output, pick, [](const std::string&, std::int32_t) {});
+    tidy::ColorRun run;
+    const tidy::FileRun written = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        run = tidy::AssignSurfaceColors(doc, {.pickColor = pick});
+        return run.write ? output : std::string();
+    });
+    if (written == tidy::FileRun::NoFile)
+        throw tidy::Error(file + ": no such file");
     Array surfaces;
     for (const tidy::SurfaceColor& s : run.surfaces)
         surfaces.push_back(Object{{"name", s.name}, {"color", s.color}});
-    return {
-        {"file", file}, {"output", run.saved ? Value(output) : Value()}, {"surfaces", surfaces}};
+    return {{"file", file},
+            {"output", written == tidy::FileRun::Written ? Value(output) : Value()},
+            {"surfaces", surfaces}};
 }
 
 // One FILE's result, or its error (`failed` set) as the report shows it.

@@ -10,6 +10,7 @@
 #include "cleaning/EditAndSave.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
+#include "landxml/FileRun.h"
 #include "landxml/Nodes.h"
 #include "landxml/ScanDocument.h"
 #include "surfaces/AssignSurfaceColors.h"
@@ -191,20 +192,8 @@ void expectCharactersAboveTheRangeKept(const uint8_t* data, size_t size, const c
     });
 }
 
-const tidy::EditAndSaveView& quietView(const std::string& saveAsDestination) {
-    static std::string destination;
-    destination = saveAsDestination;
-    auto ignoreCount = [](std::int32_t) {};
-    static const tidy::EditAndSaveView view{[](const std::string&) {},
-                                            ignoreCount,
-                                            ignoreCount,
-                                            ignoreCount,
-                                            ignoreCount,
-                                            ignoreCount,
-                                            [] {},
-                                            [](const std::string&) {},
-                                            [] { return destination; }};
-    return view;
+tidy::EditAndSaveObserver quietObserver(const std::string& saveAsDestination) {
+    return {.chooseSaveFile = [saveAsDestination] { return saveAsDestination; }};
 }
 
 } // namespace
@@ -229,19 +218,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Load and scan, as the open-and-scan operation does.
     bool loads = refusedCleanly(source, source, [&] {
         const tidy::Document doc = tidy::Document::open(source);
-        auto none = [](std::int32_t) {};
-        tidy::ScanDocument(
-            doc, true, [](const std::string&) {}, none, [] {}, none);
+        tidy::ScanDocument(doc, true, {});
     });
 
     // Edit and save, both passes: to a new file, then over the file itself.
     const tidy::EditAndSaveOptions saveAs{true, true, true};
     if (refusedCleanly(source, cleaned,
-                       [&] { tidy::EditAndSave(source, saveAs, quietView(cleaned)); }))
+                       [&] { tidy::EditAndSave(source, saveAs, quietObserver(cleaned)); }))
         expectLoads(cleaned, "edit and save as");
     const tidy::EditAndSaveOptions inPlaceOptions{true, true, false};
     if (refusedCleanly(inPlace, inPlace,
-                       [&] { tidy::EditAndSave(inPlace, inPlaceOptions, quietView("")); }))
+                       [&] { tidy::EditAndSave(inPlace, inPlaceOptions, quietObserver("")); }))
         expectLoads(inPlace, "edit and save");
     else if (readBytes(inPlace) != bytes)
         finding("a refused edit and save changed the file");
@@ -262,7 +249,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     };
     if (refusedCleanly(source, renamed, [&] {
-            tidy::RenameSurfaces(source, renamed, askName, [](const std::string&) {});
+            tidy::runOnFile(source, [&](tidy::Document& doc) {
+                return tidy::RenameSurfaces(doc, {.askName = askName}).write ? renamed : "";
+            });
         }))
         if (fs::exists(renamed))
             expectLoads(renamed, "renaming");
@@ -274,8 +263,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return answer == 0 ? preset : answer == 1 ? -1 : 255;
     };
     if (refusedCleanly(source, colored, [&] {
-            tidy::AssignSurfaceColors(source, colored, pickColor,
-                                      [](const std::string&, std::int32_t) {});
+            tidy::runOnFile(source, [&](tidy::Document& doc) {
+                return tidy::AssignSurfaceColors(doc, {.pickColor = pickColor}).write ? colored
+                                                                                      : "";
+            });
         }))
         if (fs::exists(colored))
             expectLoads(colored, "colouring");

@@ -118,20 +118,4 @@ pugi::xml_node addChild(pugi::xml_node parent, std::string_view name) {
     return parent.append_child(full.c_str());
 }
 
-std::string cutListLine(std::string_view utf8) {
-    constexpr size_t kMaxUnits = 255;
-    size_t units = 0;
-    size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char c = static_cast<unsigned char>(utf8[i]);
-        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        size_t need = len == 4 ? 2 : 1; // beyond the BMP a character takes a surrogate pair
-        if (units + need > kMaxUnits)
-            break;
-        units += need;
-        i += len;
-    }
-    return std::string(utf8.substr(0, std::min(i, utf8.size())));
-}
-
 } // namespace tidy

@@ -42,8 +42,4 @@ void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
 // Appends a new empty element as the last child; it takes the parent's namespace prefix.
 pugi::xml_node addChild(pugi::xml_node parent, std::string_view name);
 
-// A list line holds at most 255 UTF-16 units; a longer text is cut there, never inside a
-// character.
-std::string cutListLine(std::string_view utf8);
-
 } // namespace tidy

@@ -14,16 +14,21 @@ namespace tidy {
 struct ScanCounts {
     std::vector<std::string> listedNames; // the names of at most ten listed surfaces
     std::int32_t surfaceCount = 0;        // child nodes of Surfaces; 0 without Surfaces
-    bool surfacesFound = false;
-    std::int32_t triangleCount = 0; // 0 unless triangles were counted
+    std::int32_t triangleCount = 0;       // 0 unless triangles were counted
+};
+
+// What the scan reports as it goes; a member left out does nothing.
+struct ScanObserver {
+    std::function<void(const std::string& name)> listSurface = [](const std::string&) {};
+    // Called once, and only when the document has Surfaces.
+    std::function<void(std::int32_t)> showSurfaceCount = [](std::int32_t) {};
+    std::function<void()> beginCounting = [] {};
+    std::function<void(std::int32_t)> showTriangleCount = [](std::int32_t) {};
 };
 
 // Lists the first ten surfaces and counts surfaces and, when `countTriangles` is on, triangles.
 // Changes nothing in the document.
 ScanCounts ScanDocument(const Document& document, bool countTriangles,
-                        const std::function<void(const std::string&)>& listSurface,
-                        const std::function<void(std::int32_t)>& showSurfaceCount,
-                        const std::function<void()>& beginCounting,
-                        const std::function<void(std::int32_t)>& showTriangleCount);
+                        const ScanObserver& observer);
 
 } // namespace tidy

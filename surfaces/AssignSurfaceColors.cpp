@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "surfaces/AssignSurfaceColors.h"
 
-#include "landxml/Document.h"
 #include "landxml/Error.h"
 #include "landxml/Nodes.h"
+#include "landxml/SurfaceWalk.h"
 
 #include <array>
 #include <charconv>
@@ -11,8 +11,6 @@
 
 namespace tidy {
 namespace {
-
-constexpr int kMaxVisits = 100;
 
 // The code this program writes into a colour feature it creates, and the other code whose
 // colour records it updates alike.
@@ -35,7 +33,7 @@ std::int32_t storedIndex(const Document& doc, pugi::xml_node property, const std
 // choice. Children are taken by position from a count read once, so a property added here is
 // never visited. A feature with properties but no M_Color gets one with index 0, unasked.
 std::int32_t updateColorFeature(Document& doc, pugi::xml_node feature, const std::string& name,
-                                const PickColor& pickColor) {
+                                const ColorObserver& observer) {
     std::int32_t color = 0;
     if (!findNode(feature, "Property"))
         return color;
@@ -46,7 +44,7 @@ std::int32_t updateColorFeature(Document& doc, pugi::xml_node feature, const std
         if (attributeText(child, "label") != kColorLabel)
             continue;
         found = true;
-        color = pickColor(name, storedIndex(doc, child, name));
+        color = observer.pickColor(name, storedIndex(doc, child, name));
         setAttribute(doc, child, "value", color);
     }
     if (!found) {
@@ -57,46 +55,40 @@ std::int32_t updateColorFeature(Document& doc, pugi::xml_node feature, const std
     return color;
 }
 
+// The index a surface's list line shows; its colour record is created or updated on the way.
+std::int32_t colorSurface(Document& doc, pugi::xml_node surface, const std::string& name,
+                          const ColorObserver& observer) {
+    const pugi::xml_node feature = findNode(surface, "Feature");
+    if (!feature) {
+        const pugi::xml_node created = addChild(surface, "Feature");
+        setAttribute(doc, created, "code", kOwnCode);
+        const pugi::xml_node property = addChild(created, "Property");
+        setAttribute(doc, property, "label", kColorLabel);
+        const std::int32_t color = observer.pickColor(name, 0);
+        setAttribute(doc, property, "value", color);
+        return color;
+    }
+    // Only the first Feature counts, and only with a code that matches exactly.
+    const std::string_view code = attributeText(feature, "code");
+    if (code == kOwnCode || code == kForeignCode)
+        return updateColorFeature(doc, feature, name, observer);
+    return 0;
+}
+
 } // namespace
 
-ColorRun AssignSurfaceColors(const std::string& path, const std::string& destination,
-                             const PickColor& pickColor, const ListColored& listSurface) {
+ColorRun AssignSurfaceColors(Document& document, const ColorObserver& observer) {
     ColorRun run;
-    std::vector<SurfaceColor>& visited = run.surfaces;
-    Document doc = Document::open(path);
-    if (!doc.loaded())
-        return run;
-    const pugi::xml_node root = doc.root();
-    const pugi::xml_node surfaces = root ? findNode(root, "Surfaces") : pugi::xml_node();
+    const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
     if (!surfaces)
         return run;
-
-    pugi::xml_node node = findNode(surfaces, "Surface");
-    for (int visit = 0; node && visit < kMaxVisits; ++visit, node = node.next_sibling()) {
-        // A comment or other non-element among the surfaces has no colour record; it only
-        // uses up a visit.
-        if (node.type() != pugi::node_element)
-            continue;
-        std::string name(attributeText(node, "name"));
-        std::int32_t color = 0;
-        if (const pugi::xml_node feature = findNode(node, "Feature"); !feature) {
-            const pugi::xml_node created = addChild(node, "Feature");
-            setAttribute(doc, created, "code", kOwnCode);
-            const pugi::xml_node property = addChild(created, "Property");
-            setAttribute(doc, property, "label", kColorLabel);
-            color = pickColor(name, 0);
-            setAttribute(doc, property, "value", color);
-        } else {
-            // Only the first Feature counts, and only with a code that matches exactly.
-            const std::string_view code = attributeText(feature, "code");
-            if (code == kOwnCode || code == kForeignCode)
-                color = updateColorFeature(doc, feature, name, pickColor);
-        }
-        listSurface(name, color);
-        visited.push_back({std::move(name), color});
+    run.write = true;
+    for (const pugi::xml_node surface : surfaceWalk(surfaces, kEditedSurfaceSteps)) {
+        std::string name(attributeText(surface, "name"));
+        const std::int32_t color = colorSurface(document, surface, name, observer);
+        observer.listSurface(name, color);
+        run.surfaces.push_back({std::move(name), color});
     }
-    doc.save(destination);
-    run.saved = true;
     return run;
 }
 

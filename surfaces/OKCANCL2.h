@@ -37,5 +37,5 @@ private:
 };
 
 // Shows `dialog` modally with `currentName` in Edit1; the answer is whether it closed with OK
-// and the text Edit1 then held. Fits RenameSurfaces' AskName.
+// and the text Edit1 then held. Fits RenameObserver::askName.
 tidy::NameAnswer askNameWithDialog(TOKRightDlg& dialog, const std::string& currentName);

@@ -4,6 +4,7 @@
 #include "cleaning/PointText.h"
 #include "cleaning/TriangleRemovalPass.h"
 #include "landxml/Nodes.h"
+#include "landxml/SurfaceWalk.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +17,6 @@ namespace tidy {
 
 namespace {
 
-constexpr int kListedSteps = 10;
 constexpr std::uint32_t kNoPoint = std::numeric_limits<std::uint32_t>::max();
 
 std::optional<std::uint32_t> parseId(std::string_view text) {
@@ -130,12 +130,11 @@ std::uint32_t SurfaceModel::slotOf(std::uint32_t id) const {
 }
 
 pugi::xml_node listedSurface(const Document& document, int line) {
-    pugi::xml_node node = findNode(findNode(document.root(), "Surfaces"), "Surface");
-    for (int step = 0; step < kListedSteps && node; ++step, node = node.next_sibling()) {
-        if (node.type() == pugi::node_element && line-- == 0)
-            return node;
-    }
-    return {};
+    const std::vector<pugi::xml_node> listed =
+        surfaceWalk(findNode(document.root(), "Surfaces"), kListedSurfaceSteps);
+    return line >= 0 && line < static_cast<int>(listed.size())
+               ? listed[static_cast<std::size_t>(line)]
+               : pugi::xml_node();
 }
 
 pugi::xml_node surfaceNamed(const Document& document, const std::string& name) {

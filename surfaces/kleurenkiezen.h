@@ -67,6 +67,6 @@ private:
 };
 
 // Prepares `dialog` for one surface (SelectedColor and PresetColor := preset, Label1 := preset,
-// Label4 := name), runs it modally and returns SelectedColor. Fits AssignSurfaceColors'
-// PickColor.
+// Label4 := name), runs it modally and returns SelectedColor. Fits ColorObserver's
+// pickColor.
 std::int32_t pickColorWithDialog(Tkleuren& dialog, const std::string& name, std::int32_t preset);

@@ -292,10 +292,11 @@ TEST_F(OperationsTest, EditAndSaveReportsAfterTheSaveAndEndsReady) {
 }
 
 TEST_F(OperationsTest, EditAndSaveAsAsksInTheScannedFolder) {
-    tick(true, false);
+    tick(true, true);
     scan();
     const std::string folder = settings_.dir().path().string();
-    // Closed without a choice: nothing written, nothing said, the path and buttons stay.
+    // Closed without a choice: nothing written, nothing said (not even the curve notice), the
+    // path and buttons stay.
     events_.clear();
     form_.Button3Click();
     EXPECT_EQ(events_, std::vector<std::string>{"save in " + folder + " after 2 removed"});
@@ -304,6 +305,7 @@ TEST_F(OperationsTest, EditAndSaveAsAsksInTheScannedFolder) {
     EXPECT_EQ(control<QLineEdit>(form_, "Edit1")->text().toStdString(), path_);
 
     events_.clear();
+    tick(true, false);
     saveAnswer_ = QString::fromStdString(settings_.dir().file("clean.xml"));
     form_.Button3Click();
     EXPECT_EQ(events_, (std::vector<std::string>{"save in " + folder + " after 2 removed",

@@ -36,9 +36,8 @@ Outcome repairOne(const std::string& radius, const std::string& start, const std
                      "\"><Start>" + start + "</Start><Center>" + center + "</Center><End>" + end +
                      "</End></Curve></CoordGeom></PlanFeature></PlanFeatures></LandXML>"));
     int marks = 0;
-    const tidy::CurveRepairCounts counts = tidy::CurveRepairPass(
-        document, false, [](std::int32_t) {}, [](std::int32_t) {}, [&] { ++marks; },
-        [](const std::string&) {});
+    const tidy::CurveRepairCounts counts =
+        tidy::CurveRepairPass(document, {.markDeviation = [&] { ++marks; }});
     pugi::xml_node curve = document.root();
     for (const char* name : {"PlanFeatures", "PlanFeature", "CoordGeom", "Curve"})
         curve = tidy::findNode(curve, name);

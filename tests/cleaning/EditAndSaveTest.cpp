@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What only the window sees of the pipeline: the curve notice and the save dialog. Counts,
-// messages and files are the golden cases' (tests/cases/clean).
+// What only the window sees of the pipeline: the plan features event and the save dialog, in
+// their order with the messages. Counts, messages and files are the golden cases'
+// (tests/cases/clean).
 #include "cleaning/EditAndSave.h"
+#include "cleaning/OutcomeMessages.h"
 
 #include "TestSupport.h"
 #include "landxml/Error.h"
@@ -20,7 +22,7 @@ const std::string kFile = "<LandXML><Surfaces><Surface name=\"EG\"><Definition><
                           "</Start><Center>1004 2003 0</Center><End>1000 2005 0</End></Curve>"
                           "</CoordGeom></PlanFeature></PlanFeatures></LandXML>";
 
-TEST(EditAndSaveTest, NoticeOnlyInPlaceAndTheSaveDialogAfterThePasses) {
+TEST(EditAndSaveTest, TheSaveDialogAfterThePassesAndTheMessagesAfterTheSave) {
     const std::string adjusted = " The xml file is adjusted by correcting one or more curves. "
                                  "Missing data \nis added where needed. Check data before use!! "
                                  "\nReading the adjusted XML file back into Civil3D will deliver "
@@ -31,15 +33,15 @@ TEST(EditAndSaveTest, NoticeOnlyInPlaceAndTheSaveDialogAfterThePasses) {
         const char* radius;
         bool saveAs;
         const char* answer; // of the save dialog
-        Strings shown;      // "dialog" for the save dialog, then what was informed
+        Strings shown; // "curves" for plan features, "dialog" for the save dialog, the messages
         bool fails;
     };
     const Case cases[] = {
-        {"in place", "5", false, "", {" curves gevonden ", removed, adjusted}, false},
-        {"save as", "5", true, "out.xml", {"dialog", removed, adjusted}, false},
-        {"save dialog closed", "5", true, "", {"dialog"}, false},
-        {"failing pass, in place", "five", false, "", {" curves gevonden "}, true},
-        {"failing pass, save as: no dialog", "five", true, "out.xml", {}, true},
+        {"in place", "5", false, "", {"curves", removed, adjusted}, false},
+        {"save as", "5", true, "out.xml", {"curves", "dialog", removed, adjusted}, false},
+        {"save dialog closed", "5", true, "", {"curves", "dialog"}, false},
+        {"failing pass, in place", "five", false, "", {"curves"}, true},
+        {"failing pass, save as: no dialog", "five", true, "out.xml", {"curves"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -48,24 +50,21 @@ TEST(EditAndSaveTest, NoticeOnlyInPlaceAndTheSaveDialogAfterThePasses) {
         original.replace(original.find("RADIUS"), 6, c.radius);
         const std::string path = dir.write("a.xml", original);
         Strings shown;
-        auto ignore = [](std::int32_t) {};
-        const tidy::EditAndSaveView view{[](const std::string&) {},
-                                         ignore,
-                                         ignore,
-                                         ignore,
-                                         ignore,
-                                         ignore,
-                                         [] {},
-                                         [&](const std::string& m) { shown.push_back(m); },
-                                         [&] {
-                                             shown.push_back("dialog");
-                                             return *c.answer ? dir.file(c.answer) : std::string();
-                                         }};
+        const tidy::EditAndSaveObserver observer{
+            .curves = {.planFeaturesFound = [&] { shown.push_back("curves"); }},
+            .chooseSaveFile = [&] {
+                shown.push_back("dialog");
+                return *c.answer ? dir.file(c.answer) : std::string();
+            }};
+        const tidy::EditAndSaveOptions options{true, true, c.saveAs};
         if (c.fails) {
-            EXPECT_THROW(tidy::EditAndSave(path, {true, true, c.saveAs}, view), tidy::Error);
+            EXPECT_THROW(tidy::EditAndSave(path, options, observer), tidy::Error);
         } else {
-            const tidy::EditAndSaveResult r = tidy::EditAndSave(path, {true, true, c.saveAs}, view);
-            EXPECT_EQ(r.saved, *c.answer || !c.saveAs);
+            const tidy::EditAndSaveResult r = tidy::EditAndSave(path, options, observer);
+            EXPECT_EQ(r.file,
+                      *c.answer || !c.saveAs ? tidy::FileRun::Written : tidy::FileRun::NotWritten);
+            for (const std::string& message : tidy::outcomeMessages(options, r))
+                shown.push_back(message);
         }
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(dir.listing(), *c.answer && !c.fails ? "a.xml out.xml" : "a.xml");

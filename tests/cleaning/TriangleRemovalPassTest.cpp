@@ -83,11 +83,9 @@ void expectNeighboursRebuilt(const std::string& path) {
         if (!before.outside[f])
             kept.push_back(before.corners[f]);
     ASSERT_LT(kept.size(), before.corners.size());
-    std::int32_t removed = 0;
     std::vector<std::int32_t> progress;
-    tidy::TriangleRemovalPass(
-        document, [](const std::string&) {}, [](std::int32_t) {},
-        [&](std::int32_t n) { removed = n; }, [&](std::int32_t p) { progress.push_back(p); });
+    const std::int32_t removed = tidy::TriangleRemovalPass(
+        document, {.setProgress = [&](std::int32_t p) { progress.push_back(p); }});
     // The bar starts at 0 and then shows the step of the walk over the children of Faces.
     std::vector<std::int32_t> steps(
         1 + tidy::childCount(document.root().select_node("//*[local-name()='Faces']").node()) +

@@ -75,9 +75,7 @@ TEST(SurfacePictureTest, ListLinesNameTheirSurfaces) {
     const std::string path =
         dir.write("s.xml", "<LandXML><Surfaces>" + surfaces + "</Surfaces></LandXML>");
     const tidy::Document document = tidy::Document::open(path);
-    const auto none = [](std::int32_t) {};
-    const tidy::ScanCounts counts = tidy::ScanDocument(
-        document, false, [](const std::string&) {}, none, [] {}, none);
+    const tidy::ScanCounts counts = tidy::ScanDocument(document, false, {});
     ASSERT_EQ(counts.listedNames.size(), 9u);
     for (std::size_t line = 0; line < counts.listedNames.size(); ++line)
         EXPECT_EQ(tidy::attributeText(tidy::listedSurface(document, int(line)), "name"),
