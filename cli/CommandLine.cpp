@@ -134,7 +134,7 @@ CLI::Option* addRepeated(CLI::App& sub, const std::string& name, std::vector<std
 CLI::App& addCommand(CLI::App& app, const std::string& name, const std::string& what,
                      Collected& in) {
     CLI::App& sub = *app.add_subcommand(name, what);
-    sub.allow_extras(); // told apart below, in our words
+    sub.allow_extras(); // an unknown option is reported by checkOptions, in our words
     sub.add_flag("--json", in.command.json, "one JSON object per FILE and line on stdout");
     sub.add_option("FILE", in.command.files, "the LandXML files")->type_name("");
     return sub;
