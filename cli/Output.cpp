@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Output.h"
 
-#include <cstdio>
 #include <string_view>
 
 namespace tidycli {
@@ -31,112 +30,84 @@ size_t utf8CharacterAt(std::string_view s) {
     return n;
 }
 
-} // namespace
-
-std::string jsonQuote(const std::string& s) {
-    std::string out = "\"";
+// `s` with each byte that is not UTF-8 (a file name on Linux may hold any) as U+EF80 +
+// (byte - 0x80): three bytes EE BE/BF xx, so that the line stays UTF-8 and the byte can be
+// recovered.
+std::string wellFormed(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
         const size_t n = utf8CharacterAt(std::string_view(s).substr(i));
-        if (n == 0) {
-            // A byte that is not UTF-8 (a file name on Linux may hold any): U+EF80 + (byte - 0x80),
-            // three bytes EE BE/BF xx, so that the line stays UTF-8 and the byte can be recovered.
-            out += char(0xEE);
-            out += char(c < 0xC0 ? 0xBE : 0xBF);
-            out += char(0x80 | (c & 0x3F));
-            ++i;
-            continue;
-        }
-        if (n > 1) {
+        if (n > 0) {
             out.append(s, i, n);
             i += n;
             continue;
         }
-        ++i;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += char(c);
-            }
-        }
+        const auto c = static_cast<unsigned char>(s[i++]);
+        out += char(0xEE);
+        out += char(c < 0xC0 ? 0xBE : 0xBF);
+        out += char(0x80 | (c & 0x3F));
     }
-    return out + "\"";
+    return out;
 }
 
-std::string toJson(const Value& value) {
-    struct Visitor {
-        std::string operator()(std::nullptr_t) const { return "null"; }
-        std::string operator()(bool b) const { return b ? "true" : "false"; }
-        std::string operator()(std::int64_t i) const { return std::to_string(i); }
-        std::string operator()(const std::string& s) const { return jsonQuote(s); }
-        std::string operator()(const Array& a) const {
-            std::string out = "[";
-            for (size_t i = 0; i < a.size(); ++i)
-                out += (i ? "," : "") + toJson(a[i]);
-            return out + "]";
-        }
-        std::string operator()(const Object& o) const {
-            std::string out = "{";
-            for (size_t i = 0; i < o.size(); ++i)
-                out += (i ? "," : "") + jsonQuote(o[i].first) + ":" + toJson(o[i].second);
-            return out + "}";
-        }
-    };
-    return std::visit(Visitor{}, value.v);
+void makeWellFormed(Object& value) {
+    if (value.is_string())
+        value = wellFormed(value.get_ref<const std::string&>());
+    else if (value.is_structured())
+        for (Object& item : value)
+            makeWellFormed(item);
 }
 
-namespace {
+// The JSON writer spells backspace and form feed \b and \f; the lines have always given every
+// control character but tab, line feed and carriage return as \u00XX, and scripts compare them.
+std::string withUnicodeEscapes(const std::string& json) {
+    std::string out;
+    out.reserve(json.size());
+    for (size_t i = 0; i < json.size(); ++i) {
+        if (json[i] != '\\' || i + 1 == json.size()) {
+            out += json[i];
+            continue;
+        }
+        const char escaped = json[++i];
+        out += escaped == 'b' ? "\\u0008" : escaped == 'f' ? "\\u000c" : std::string{'\\', escaped};
+    }
+    return out;
+}
 
 // Plain text for people: strings unquoted, null as "-".
-std::string plain(const Value& value) {
-    if (const auto* s = std::get_if<std::string>(&value.v))
-        return *s;
-    if (std::holds_alternative<std::nullptr_t>(value.v))
+std::string plain(const Object& value) {
+    if (value.is_string())
+        return value.get_ref<const std::string&>();
+    if (value.is_null())
         return "-";
-    if (const auto* a = std::get_if<Array>(&value.v)) {
-        std::string out;
-        for (size_t i = 0; i < a->size(); ++i)
-            out += (i ? ", " : "") + plain((*a)[i]);
-        return out;
+    if (!value.is_structured())
+        return value.dump();
+    std::string out;
+    const char* separator = "";
+    for (const Object& item : value) {
+        out += separator + plain(item);
+        separator = value.is_array() ? ", " : " ";
     }
-    if (const auto* o = std::get_if<Object>(&value.v)) {
-        std::string out;
-        for (size_t i = 0; i < o->size(); ++i)
-            out += (i ? " " : "") + plain((*o)[i].second);
-        return out;
-    }
-    return toJson(value);
+    return out;
 }
 
 } // namespace
 
+std::string jsonLine(const Object& object) {
+    Object line = object;
+    makeWellFormed(line);
+    return withUnicodeEscapes(line.dump());
+}
+
 void writeReport(std::ostream& out, const Object& object) {
-    for (const auto& [key, value] : object) {
+    for (const auto& [key, value] : object.items()) {
         if (key == "file") {
             out << plain(value) << "\n";
             continue;
         }
         if (key == "messages") {
-            for (const Value& m : std::get<Array>(value.v)) {
+            for (const Object& m : value) {
                 std::string text = plain(m);
                 for (size_t nl = text.find('\n'); nl != std::string::npos;
                      nl = text.find('\n', nl + 3))

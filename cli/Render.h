@@ -3,14 +3,15 @@
 
 // tidyland render: one surface in plan view as a PNG.
 
+#include "cli/CommandLine.h"
+#include "cli/Output.h"
+
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace tidycli {
 
-// Runs `tidyland render ...` (args[0] is "render", the program's name left out) with its own
-// options; prints `usage` after a usage error. Returns the exit status.
-int renderCommand(const std::vector<std::string>& args, std::string_view usage);
+// Draws the surface the command names (the first without --surface) of `file` into its -o
+// file; throws tidy::Error when there is nothing to draw.
+Object render(const Command& command, const std::string& file);
 
 } // namespace tidycli
