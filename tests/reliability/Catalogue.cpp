@@ -59,10 +59,8 @@ std::vector<BadFile> readCatalogue() {
     for (const auto& e : std::filesystem::directory_iterator(catalogueFolder()))
         if (e.path().extension() != ".expect")
             names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return (a != "good.xml") < (b != "good.xml") ||
-               ((a == "good.xml") == (b == "good.xml") && a < b);
-    });
+    std::sort(names.begin(), names.end());
+    std::stable_partition(names.begin(), names.end(), [](auto& n) { return n == "good.xml"; });
     std::vector<BadFile> entries;
     for (const std::string& name : names)
         entries.push_back(readSidecar(name));

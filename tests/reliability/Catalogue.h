@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The bad-input catalogue: one small file per way a LandXML file can be wrong, with the
-// operations that must refuse it and what their message must say.
+// operations that must refuse it and what their message must say; the tidyland commands that run
+// the operations, and the paths that hold no file to read.
 #pragma once
 
 #include "TestSupport.h"
