@@ -91,10 +91,6 @@ std::vector<Command> windowCommands() {
     return commands;
 }
 
-std::string modeName(const Command& c) {
-    return std::string(operationName(c.op)) + (c.toNewFile ? " (save as)" : "");
-}
-
 class BadInputWindowTest : public ::testing::TestWithParam<Command> {};
 
 } // namespace
@@ -176,7 +172,7 @@ TEST_P(NoFileWindowTest, NothingIsCreatedAndTheFileKept) {
         if (kind == NoFile::Unreadable && fd >= 0)
             GTEST_SKIP() << "setfsuid does not take effect here";
         for (const Command& c : windowCommands()) {
-            SCOPED_TRACE(modeName(c));
+            SCOPED_TRACE(::testing::PrintToString(c));
             std::vector<std::string> want;
             if (kind == NoFile::Unreadable)
                 want = {path + ": cannot open the file: " + std::strerror(EACCES)};

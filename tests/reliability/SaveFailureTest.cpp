@@ -134,10 +134,6 @@ Outcome interruptAtFirstWrite(const TempDir& dir, const std::string& name, std::
     return waitFor(child);
 }
 
-} // namespace
-
-namespace {
-
 // How the save is made to fail. Root writes into any folder, so as root tidyland runs as
 // "nobody" in a folder of root's; a read-only mount refuses root as well; a file that takes more
 // than half of a small file system leaves no room for the second copy; and where mounting is not
