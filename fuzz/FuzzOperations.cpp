@@ -16,62 +16,36 @@
 #include "surfaces/AssignSurfaceColors.h"
 #include "surfaces/RenameSurfaces.h"
 
+#include "TestSupport.h"
+#include "landxml/XmlDump.h"
+
 #include <pugixml.hpp>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using tidytest::dump;
+using tidytest::readFile;
+using tidytest::writeFile;
+
 // The save refuses every path into /dev, /dev/shm included, so the work folder is the usual
 // temporary folder; a tmpfs there (TMPDIR) keeps the fsync of every save cheap.
-const fs::path& workFolder() {
-    static const fs::path folder = [] {
-        std::string base = fs::temp_directory_path();
-        std::string name = base + "/tidyfuzz-XXXXXX";
-        if (!mkdtemp(name.data())) {
-            std::perror("tidyfuzz: cannot create a work folder");
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(workFolder(), ec);
-        });
-        return fs::path(name);
-    }();
-    return folder;
-}
-
 std::string pathOf(const char* name) {
-    return (workFolder() / name).string();
+    static const tidytest::TempDir folder;
+    return folder.file(name);
 }
 
 [[noreturn]] void finding(const std::string& what) {
     std::fprintf(stderr, "tidyfuzz finding: %s\n", what.c_str());
     std::abort();
-}
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out)
-        finding("cannot write the input to " + path);
 }
 
 // A refusal must name a file the operation was given.
@@ -96,24 +70,6 @@ bool refusedCleanly(const std::string& source, const std::string& output, Operat
     } catch (const std::exception& e) {
         finding(std::string("an exception other than tidy::Error: ") + e.what());
     }
-}
-
-// Every node in document order with its kind, name, value and attributes: the content that a
-// load and save must keep.
-std::string content(const pugi::xml_document& doc) {
-    struct Walker : pugi::xml_tree_walker {
-        std::string out;
-        bool for_each(pugi::xml_node& n) override {
-            out += std::to_string(depth()) + " " + std::to_string(int(n.type())) + " <" + n.name() +
-                   "> [" + n.value() + "]";
-            for (pugi::xml_attribute a : n.attributes())
-                out += std::string(" ") + a.name() + "=[" + a.value() + "]";
-            out += "\n";
-            return true;
-        }
-    } walker;
-    const_cast<pugi::xml_document&>(doc).traverse(walker);
-    return walker.out;
 }
 
 // What the tool wrote, it must read again.
@@ -165,16 +121,13 @@ void appendUtf8(std::string& out, uint32_t cp) {
 
 // The input under a Latin-1 or US-ASCII declaration, with characters above the encoding's range
 // set into an attribute and a text: a save must bring them back, as references.
-void expectCharactersAboveTheRangeKept(const uint8_t* data, size_t size, const char* encoding) {
+void expectCharactersAboveTheRangeKept(const std::string& bytes, const char* encoding) {
     const std::string file = pathOf("narrow.xml"), saved = pathOf("narrow-saved.xml");
     fs::remove(saved); // the other encoding's
-    const std::string declaration =
-        std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>";
-    const std::string text = declaration + std::string(reinterpret_cast<const char*>(data), size);
-    writeBytes(file, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    writeFile(file, std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>" + bytes);
     std::string above = "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 ";
-    for (size_t i = 0; i < std::min<size_t>(size, 8); ++i)
-        appendUtf8(above, 0x100 + 37 * data[i]);
+    for (size_t i = 0; i < std::min<size_t>(bytes.size(), 8); ++i)
+        appendUtf8(above, 0x100 + 37 * uint8_t(bytes[i]));
     refusedCleanly(file, saved, [&] {
         tidy::Document doc = tidy::Document::open(file);
         if (!doc.loaded() || !doc.root())
@@ -188,7 +141,7 @@ void expectCharactersAboveTheRangeKept(const uint8_t* data, size_t size, const c
             tidy::localName(added) != "Above" || tidy::nodeText(added) != above ||
             again.encoding() != doc.encoding())
             finding(std::string("characters above ") + encoding + " changed in a save:\n" +
-                    readBytes(saved));
+                    readFile(saved));
     });
 }
 
@@ -196,126 +149,121 @@ tidy::EditAndSaveObserver quietObserver(const std::string& saveAsDestination) {
     return {.chooseSaveFile = [saveAsDestination] { return saveAsDestination; }};
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string source = pathOf("in.xml");
-    const std::string inPlace = pathOf("inplace.xml");
-    const std::string cleaned = pathOf("cleaned.xml");
-    const std::string renamed = pathOf("renamed.xml");
+// Scan, edit and save with both passes to a new file and in place, renaming with answers that
+// need escaping, a cancel, an empty name and a character Latin-1 and ASCII cannot hold, and
+// colouring with the stored index, a cancel and the last palette entry. Whether the file loads.
+bool runEveryOperation(const std::string& bytes) {
+    const std::string source = pathOf("in.xml"), inPlace = pathOf("inplace.xml");
+    const std::string cleaned = pathOf("cleaned.xml"), renamed = pathOf("renamed.xml");
     const std::string colored = pathOf("colored.xml");
-    const std::string plain = pathOf("plain.xml");
-    const std::string plainAgain = pathOf("plain2.xml");
-    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml",
-                                        "renamed.xml", "colored.xml", "plain.xml",
-                                        "plain2.xml",  "narrow.xml",  "narrow-saved.xml"};
-    for (const auto& e : fs::directory_iterator(workFolder()))
-        fs::remove(e.path());
-    writeBytes(source, data, size);
-    writeBytes(inPlace, data, size);
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
-
-    // Load and scan, as the open-and-scan operation does.
-    bool loads = refusedCleanly(source, source, [&] {
-        const tidy::Document doc = tidy::Document::open(source);
-        tidy::ScanDocument(doc, true, {});
-    });
-
-    // Edit and save, both passes: to a new file, then over the file itself.
-    const tidy::EditAndSaveOptions saveAs{true, true, true};
-    if (refusedCleanly(source, cleaned,
-                       [&] { tidy::EditAndSave(source, saveAs, quietObserver(cleaned)); }))
+    const bool loads = refusedCleanly(
+        source, source, [&] { tidy::ScanDocument(tidy::Document::open(source), true, {}); });
+    if (refusedCleanly(source, cleaned, [&] {
+            tidy::EditAndSave(source, {true, true, true}, quietObserver(cleaned));
+        }))
         expectLoads(cleaned, "edit and save as");
-    const tidy::EditAndSaveOptions inPlaceOptions{true, true, false};
-    if (refusedCleanly(inPlace, inPlace,
-                       [&] { tidy::EditAndSave(inPlace, inPlaceOptions, quietObserver("")); }))
+    if (refusedCleanly(inPlace, inPlace, [&] {
+            tidy::EditAndSave(inPlace, {true, true, false}, quietObserver(""));
+        }))
         expectLoads(inPlace, "edit and save");
-    else if (readBytes(inPlace) != bytes)
+    else if (readFile(inPlace) != bytes)
         finding("a refused edit and save changed the file");
 
-    // Renaming with answers that need escaping, an empty name, a cancel and a character that
-    // Latin-1 and ASCII files cannot hold.
-    int asked = 0;
-    auto askName = [&](const std::string&) {
-        switch (asked++ % 4) {
-        case 0:
-            return tidy::NameAnswer{true, "EG & <FG> \"new\" 'x' \xC3\xBC"};
-        case 1:
-            return tidy::NameAnswer{false, "ignored"};
-        case 2:
-            return tidy::NameAnswer{true, ""};
-        default:
-            return tidy::NameAnswer{true, "snow \xE2\x98\x83"};
-        }
-    };
-    if (refusedCleanly(source, renamed, [&] {
-            tidy::runOnFile(source, [&](tidy::Document& doc) {
-                return tidy::RenameSurfaces(doc, {.askName = askName}).write ? renamed : "";
-            });
-        }))
-        if (fs::exists(renamed))
-            expectLoads(renamed, "renaming");
-
-    // Colouring: the stored index, a cancel, the last palette entry.
-    int picked = 0;
-    auto pickColor = [&](const std::string&, std::int32_t preset) {
+    const tidy::NameAnswer answers[] = {{true, "EG & <FG> \"new\" 'x' \xC3\xBC"},
+                                        {false, "ignored"},
+                                        {true, ""},
+                                        {true, "snow \xE2\x98\x83"}};
+    int asked = 0, picked = 0;
+    const auto askName = [&](const std::string&) { return answers[asked++ % 4]; };
+    if (refusedCleanly(source, renamed,
+                       [&] {
+                           tidy::runOnFile(source, [&](tidy::Document& doc) {
+                               return tidy::RenameSurfaces(doc, {.askName = askName}).write
+                                          ? renamed
+                                          : "";
+                           });
+                       }) &&
+        fs::exists(renamed))
+        expectLoads(renamed, "renaming");
+    const auto pickColor = [&](const std::string&, std::int32_t preset) {
         const int answer = picked++ % 3;
         return answer == 0 ? preset : answer == 1 ? -1 : 255;
     };
-    if (refusedCleanly(source, colored, [&] {
-            tidy::runOnFile(source, [&](tidy::Document& doc) {
-                return tidy::AssignSurfaceColors(doc, {.pickColor = pickColor}).write ? colored
-                                                                                      : "";
-            });
-        }))
-        if (fs::exists(colored))
-            expectLoads(colored, "colouring");
+    if (refusedCleanly(source, colored,
+                       [&] {
+                           tidy::runOnFile(source, [&](tidy::Document& doc) {
+                               return tidy::AssignSurfaceColors(doc, {.pickColor = pickColor}).write
+                                          ? colored
+                                          : "";
+                           });
+                       }) &&
+        fs::exists(colored))
+        expectLoads(colored, "colouring");
+    return loads;
+}
 
-    // A plain load and save leaves the document as it was and keeps the content, what it wrote
-    // loads to the same content, and saving that writes the same bytes again.
-    if (loads) {
-        const tidy::Document doc = tidy::Document::open(source);
-        const std::string before = content(doc.xml());
-        // The load hands the parser less than the file (the whitespace it skips anyway): it must
-        // read the same from that as from the file as it is. Other encodings are decoded first.
-        const bool utf8 =
-            doc.encoding() == tidy::Encoding::Utf8 || doc.encoding() == tidy::Encoding::Ascii;
-        if (doc.loaded() && utf8 && !doc.hasByteOrderMark()) {
-            pugi::xml_document direct;
-            const unsigned options = pugi::parse_default | pugi::parse_declaration |
-                                     pugi::parse_doctype | pugi::parse_pi | pugi::parse_comments |
-                                     pugi::parse_embed_pcdata | pugi::parse_ws_pcdata;
-            if (!direct.load_buffer(data, size, options, pugi::encoding_utf8))
-                finding("the parser refuses the file as it is, the load took it");
-            dropBlankTextThatIsNoContent(direct.document_element(), false);
-            if (content(direct) != before)
-                finding("the load read other content than the parser from the file:\n" +
-                        content(direct) + "-- the load --\n" + before);
-        }
-        if (doc.loaded() && refusedCleanly(source, plain, [&] { doc.save(plain); })) {
-            if (content(doc.xml()) != before)
-                finding("a save changed the document:\n" + before + "-- became --\n" +
-                        content(doc.xml()));
-            try {
-                const tidy::Document again = tidy::Document::open(plain);
-                if (content(again.xml()) != before)
-                    finding("a load and save changed the content:\n" + before + "-- became --\n" +
-                            content(again.xml()));
-                again.save(plainAgain);
-                if (readBytes(plainAgain) != readBytes(plain))
-                    finding("a second load and save wrote different bytes");
-            } catch (const tidy::Error& e) {
-                finding(std::string("a plain save does not load again: ") + e.what());
-            }
-        }
+// The load hands the parser less than the file (the whitespace it skips anyway): it must read
+// the same from that as from the file as it is. Other encodings are decoded first.
+void expectTheParserReadsTheSame(const tidy::Document& doc, const std::string& bytes) {
+    const bool utf8 =
+        doc.encoding() == tidy::Encoding::Utf8 || doc.encoding() == tidy::Encoding::Ascii;
+    if (!doc.loaded() || !utf8 || doc.hasByteOrderMark())
+        return;
+    pugi::xml_document direct;
+    const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
+                             pugi::parse_pi | pugi::parse_comments | pugi::parse_embed_pcdata |
+                             pugi::parse_ws_pcdata;
+    if (!direct.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_utf8))
+        finding("the parser refuses the file as it is, the load took it");
+    dropBlankTextThatIsNoContent(direct.document_element(), false);
+    if (dump(direct) != dump(doc.xml()))
+        finding("the load read other content than the parser from the file:\n" + dump(direct) +
+                "-- the load --\n" + dump(doc.xml()));
+}
+
+// A plain load and save leaves the document as it was and keeps the content, what it wrote
+// loads to the same content, and saving that writes the same bytes again.
+void expectPlainLoadAndSaveKeepTheContent(const std::string& bytes) {
+    const std::string source = pathOf("in.xml"), plain = pathOf("plain.xml");
+    const tidy::Document doc = tidy::Document::open(source);
+    const std::string before = dump(doc.xml());
+    expectTheParserReadsTheSame(doc, bytes);
+    if (!doc.loaded() || !refusedCleanly(source, plain, [&] { doc.save(plain); }))
+        return;
+    if (dump(doc.xml()) != before)
+        finding("a save changed the document:\n" + before + "-- became --\n" + dump(doc.xml()));
+    try {
+        const tidy::Document again = tidy::Document::open(plain);
+        if (dump(again.xml()) != before)
+            finding("a load and save changed the content:\n" + before + "-- became --\n" +
+                    dump(again.xml()));
+        again.save(pathOf("plain2.xml"));
+        if (readFile(pathOf("plain2.xml")) != readFile(plain))
+            finding("a second load and save wrote different bytes");
+    } catch (const tidy::Error& e) {
+        finding(std::string("a plain save does not load again: ") + e.what());
     }
+}
 
-    expectCharactersAboveTheRangeKept(data, size, "ISO-8859-1");
-    expectCharactersAboveTheRangeKept(data, size, "US-ASCII");
+} // namespace
 
-    if (readBytes(source) != bytes)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml",
+                                        "renamed.xml", "colored.xml", "plain.xml",
+                                        "plain2.xml",  "narrow.xml",  "narrow-saved.xml"};
+    const fs::path folder = fs::path(pathOf("in.xml")).parent_path();
+    for (const auto& e : fs::directory_iterator(folder))
+        fs::remove(e.path());
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    writeFile(pathOf("in.xml"), bytes);
+    writeFile(pathOf("inplace.xml"), bytes);
+    if (runEveryOperation(bytes))
+        expectPlainLoadAndSaveKeepTheContent(bytes);
+    expectCharactersAboveTheRangeKept(bytes, "ISO-8859-1");
+    expectCharactersAboveTheRangeKept(bytes, "US-ASCII");
+    if (readFile(pathOf("in.xml")) != bytes)
         finding("the source file changed");
-    for (const auto& e : fs::directory_iterator(workFolder()))
+    for (const auto& e : fs::directory_iterator(folder))
         if (!ours.count(e.path().filename().string()))
             finding("a stray file: " + e.path().filename().string());
     return 0;

@@ -10,12 +10,12 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,10 +41,12 @@ public:
         h.pickColor = [](const std::string&, std::int32_t) { return std::int32_t{kNewColor}; };
     }
 
-    // Scans `path` as the user would, then runs `op` on it; `saveAs` picks "Edit and save as"
-    // with `saveAsPath` as the dialog's answer. Returns the errors that `op` showed.
-    std::vector<std::string> run(Operation op, const std::string& path, bool saveAs = false,
-                                 const std::string& saveAsPath = "") {
+    // Scans `path` as the user would, then runs the command's operation on it; a command that
+    // writes to a new file picks "Edit and save as" with `saveAsPath` as the dialog's answer.
+    // Returns the errors that the operation showed.
+    std::vector<std::string> run(const Command& c, const std::string& path,
+                                 const std::string& saveAsPath) {
+        const Operation op = c.op;
         path_ = path;
         saveAs_ = saveAsPath;
         errors_.clear();
@@ -58,7 +60,7 @@ public:
             form_.Button5Click();
         else if (op == Color)
             form_.Button6Click();
-        else if (saveAs)
+        else if (c.toNewFile)
             form_.Button3Click();
         else
             form_.Button1Click();
@@ -69,7 +71,6 @@ public:
     void shareSettingsFolder() { chmod(settings_.dir().path().c_str(), 0777); }
 
     std::string edit1() { return control<QLineEdit>(form_, "Edit1")->text().toStdString(); }
-    std::string button2() { return control<QPushButton>(form_, "Button2")->text().toStdString(); }
 
 private:
     TempSettings settings_;
@@ -80,17 +81,17 @@ private:
     std::vector<std::string> errors_;
 };
 
-// The window's ways of running `op`: the two save commands for the passes, one otherwise.
-std::vector<bool> saveAsModes(Operation op) {
-    return op == Triangles || op == Curves ? std::vector<bool>{false, true}
-                                           : std::vector<bool>{false};
+// The window's ways of running each operation: the two save commands for the passes, one
+// otherwise.
+std::vector<Command> windowCommands() {
+    std::vector<Command> commands = everyCommand();
+    std::erase_if(commands, [](const Command& c) {
+        return c.toNewFile && c.op != Triangles && c.op != Curves;
+    });
+    return commands;
 }
 
-std::string modeName(Operation op, bool saveAs) {
-    return std::string(operationName(op)) + (saveAs ? " (save as)" : "");
-}
-
-class BadInputWindowTest : public ::testing::TestWithParam<Operation> {};
+class BadInputWindowTest : public ::testing::TestWithParam<Command> {};
 
 } // namespace
 
@@ -98,71 +99,33 @@ class BadInputWindowTest : public ::testing::TestWithParam<Operation> {};
 // operation shows that it reports the refusal and changes nothing, and the good file that it
 // runs there. The command line runs the whole catalogue.
 TEST_P(BadInputWindowTest, RefusedWithTheFileUnchanged) {
-    const Operation op = GetParam();
+    const Command& c = GetParam();
     WindowRun window;
-    for (const BadFile* entry : {&catalogue().front(), &firstRefusedBy(op)}) {
+    for (const BadFile* entry : {&catalogue().front(), &firstRefusedBy(c.op)}) {
+        SCOPED_TRACE(entry->name);
         const std::string bytes = catalogueBytes(*entry);
-        for (bool saveAs : saveAsModes(op)) {
-            SCOPED_TRACE(entry->name + ": " + modeName(op, saveAs));
-            TempDir dir;
-            const std::string file = dir.write(entry->name, bytes);
-            const std::vector<std::string> errors =
-                window.run(op, file, saveAs, dir.file("out.xml"));
-            if (!(entry->refusing & op)) {
-                EXPECT_TRUE(errors.empty()) << errors.front();
-                continue;
-            }
-            ASSERT_EQ(errors.size(), 1u);
-            const std::string place = entry->place.empty() ? "" : entry->place + ": ";
-            EXPECT_EQ(errors[0].rfind(file + ": " + place, 0), 0u) << errors[0];
-            EXPECT_NE(errors[0].find(entry->says), std::string::npos) << errors[0];
-            EXPECT_TRUE(readFile(file) == bytes) << "the file changed";
-            EXPECT_EQ(dir.listing(), entry->name);
-            EXPECT_EQ(window.edit1(), file) << "a failed operation keeps the path for another try";
+        TempDir dir;
+        const std::string file = dir.write(entry->name, bytes);
+        const std::vector<std::string> errors = window.run(c, file, dir.file("out.xml"));
+        if (!(entry->refusing & c.op)) {
+            EXPECT_TRUE(errors.empty()) << errors.front();
+            continue;
         }
+        ASSERT_EQ(errors.size(), 1u);
+        const std::string place = entry->place.empty() ? "" : entry->place + ": ";
+        EXPECT_EQ(errors[0].rfind(file + ": " + place, 0), 0u) << errors[0];
+        EXPECT_NE(errors[0].find(entry->says), std::string::npos) << errors[0];
+        EXPECT_TRUE(readFile(file) == bytes) << "the file changed";
+        EXPECT_EQ(dir.listing(), entry->name);
+        EXPECT_EQ(window.edit1(), file) << "a failed operation keeps the path for another try";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputWindowTest, ::testing::ValuesIn(kOperations),
-                         [](const auto& param) { return std::string(operationName(param.param)); });
-
-namespace {
-
-class NotAFileWindowTest : public ::testing::TestWithParam<bool> {};
-
-} // namespace
-
-// Nothing at the path, or a folder in its place: the scan, the renaming and the colouring do
-// nothing and say nothing; the save commands refuse. Nothing is created either way.
-TEST_P(NotAFileWindowTest, OnlyTheSaveCommandsComplainAndNothingIsCreated) {
-    const bool folder = GetParam();
-    WindowRun window;
-    for (Operation op : kOperations) {
-        for (bool saveAs : saveAsModes(op)) {
-            SCOPED_TRACE(modeName(op, saveAs));
-            TempDir dir;
-            const std::string path = dir.file("survey.xml");
-            if (folder) {
-                std::filesystem::create_directory(path);
-                dir.write("survey.xml/inside.txt", "kept");
-            }
-            const std::vector<std::string> errors =
-                window.run(op, path, saveAs, dir.file("out.xml"));
-            if (op == Triangles || op == Curves)
-                EXPECT_EQ(errors,
-                          std::vector<std::string>{path + ": no such file; nothing was written"});
-            else
-                EXPECT_TRUE(errors.empty()) << errors.front();
-            EXPECT_EQ(dir.listing(), folder ? "survey.xml" : "");
-            if (folder) {
-                EXPECT_EQ(readFile(dir.file("survey.xml/inside.txt")), "kept");
-            }
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(MissingOrFolder, NotAFileWindowTest, ::testing::Bool(),
-                         [](const auto& param) { return param.param ? "Folder" : "Missing"; });
+INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputWindowTest, ::testing::ValuesIn(windowCommands()),
+                         [](const auto& p) {
+                             return operationName(p.param.op) +
+                                    std::string(p.param.toNewFile ? "SaveAs" : "");
+                         });
 
 namespace {
 
@@ -185,56 +148,42 @@ private:
     uid_t uid_;
 };
 
-void expectEveryOperationRefusesUnreadable(WindowRun& window, const TempDir& dir,
-                                           const std::string& file) {
-    for (Operation op : kOperations) {
-        for (bool saveAs : saveAsModes(op)) {
-            SCOPED_TRACE(modeName(op, saveAs));
-            const std::vector<std::string> errors =
-                window.run(op, file, saveAs, dir.file("out.xml"));
-            ASSERT_EQ(errors.size(), 1u);
-            // The window runs in the user's locale, so the system's words are translated.
-            EXPECT_EQ(errors[0], file + ": cannot open the file: " + std::strerror(EACCES));
-            EXPECT_EQ(dir.listing(), "survey.xml");
-        }
-    }
-}
+class NoFileWindowTest : public ::testing::TestWithParam<NoFile> {};
 
 } // namespace
 
-TEST(UnreadableWindowTest, FileWithoutReadPermission) {
-    if (canActAsNobody())
-        GTEST_SKIP() << "root reads every file; FileUnreadableToAnotherUser covers root";
+// Nothing at the path, or a folder in its place: the scan, the renaming and the colouring do
+// nothing and say nothing; the save commands refuse. A file its user may not read: every
+// operation says so, in the user's language. Nothing is created either way. Root reads every
+// file, so as root the window's thread reads files as "nobody" would.
+TEST_P(NoFileWindowTest, NothingIsCreatedAndTheFileKept) {
+    const NoFile kind = GetParam();
     TempDir dir;
-    const std::string bytes = catalogueBytes(catalogue().front());
-    const std::string file = dir.write("survey.xml", bytes);
-    chmod(file.c_str(), 0);
-    WindowRun window;
-    expectEveryOperationRefusesUnreadable(window, dir, file);
-    chmod(file.c_str(), 0644);
-    EXPECT_EQ(readFile(file), bytes);
-}
-
-// As root, the window's thread reads files as "nobody" would.
-TEST(UnreadableWindowTest, FileUnreadableToAnotherUser) {
-    if (!canActAsNobody())
-        GTEST_SKIP() << "only root can take another user's file access";
-    TempDir dir;
-    chmod(dir.path().c_str(), 0755);
-    const std::string bytes = catalogueBytes(catalogue().front());
-    const std::string file = dir.write("survey.xml", bytes);
-    chmod(file.c_str(), 0600);
+    const std::string path = makeNoFile(dir, kind);
     WindowRun window;
     window.shareSettingsFolder();
     {
-        const FileAccessAsNobody nobody;
-        const int fd = ::open(file.c_str(), O_RDONLY);
-        if (fd >= 0) {
+        std::optional<FileAccessAsNobody> nobody;
+        if (kind == NoFile::Unreadable && canActAsNobody())
+            nobody.emplace();
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0)
             ::close(fd);
+        if (kind == NoFile::Unreadable && fd >= 0)
             GTEST_SKIP() << "setfsuid does not take effect here";
+        for (const Command& c : windowCommands()) {
+            SCOPED_TRACE(::testing::PrintToString(c));
+            std::vector<std::string> want;
+            if (kind == NoFile::Unreadable)
+                want = {path + ": cannot open the file: " + std::strerror(EACCES)};
+            else if (c.op == Triangles || c.op == Curves)
+                want = {path + ": no such file; nothing was written"};
+            EXPECT_EQ(window.run(c, path, dir.file("out.xml")), want);
+            EXPECT_EQ(dir.listing(), kind == NoFile::Missing ? "" : "survey.xml");
         }
-        ASSERT_EQ(errno, EACCES);
-        expectEveryOperationRefusesUnreadable(window, dir, file);
     }
-    EXPECT_EQ(readFile(file), bytes);
+    expectNoFileKept(dir, kind);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, NoFileWindowTest, ::testing::ValuesIn(kNoFiles),
+                         [](const auto& param) { return noFileName(param.param); });

@@ -5,26 +5,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tidytest {
-
-const char* operationName(Operation op) {
-    switch (op) {
-    case Scan:
-        return "scan";
-    case Triangles:
-        return "triangles";
-    case Curves:
-        return "curves";
-    case Rename:
-        return "rename";
-    case Color:
-        return "color";
-    }
-    return "?";
-}
 
 namespace {
 
@@ -72,15 +59,11 @@ std::vector<BadFile> readCatalogue() {
     for (const auto& e : std::filesystem::directory_iterator(catalogueFolder()))
         if (e.path().extension() != ".expect")
             names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return (a != "good.xml") < (b != "good.xml") ||
-               ((a == "good.xml") == (b == "good.xml") && a < b);
-    });
+    std::sort(names.begin(), names.end());
+    std::stable_partition(names.begin(), names.end(), [](auto& n) { return n == "good.xml"; });
     std::vector<BadFile> entries;
     for (const std::string& name : names)
         entries.push_back(readSidecar(name));
-    entries.push_back({"deep_nesting.xml", kEveryOperation, "line 2, column 775",
-                       "nested more than 256 levels deep"});
     return entries;
 }
 
@@ -98,21 +81,79 @@ const BadFile& firstRefusedBy(Operation op) {
     throw std::runtime_error(std::string("no entry is refused by ") + operationName(op));
 }
 
+std::vector<std::string> Command::on(const std::string& file, const std::string& out) const {
+    std::vector<std::string> with = args;
+    for (std::string& a : with)
+        a = a == "FILE" ? file : a == "OUT" ? out : a;
+    return with;
+}
+
+std::vector<Command> everyCommand() {
+    const std::string name = std::string(kSurfaceName) + "=" + std::string(kNewName);
+    const std::string color = std::string(kSurfaceName) + "=" + std::to_string(kNewColor);
+    std::vector<Command> commands = {{Scan, false, {"scan", "FILE"}}};
+    for (Command c : {Command{Triangles, false, {"clean", "--triangles"}},
+                      Command{Curves, false, {"clean", "--curves"}},
+                      Command{Rename, false, {"rename", "--name", name}},
+                      Command{Color, false, {"color", "--color", color}}}) {
+        commands.push_back(c);
+        commands.back().args.insert(commands.back().args.end(), {"--in-place", "FILE"});
+        c.toNewFile = true;
+        c.args.insert(c.args.end(), {"-o", "OUT", "FILE"});
+        commands.push_back(c);
+    }
+    return commands;
+}
+
+std::vector<std::vector<std::string>> writingCommands(const std::string& file,
+                                                      const std::string& output) {
+    std::vector<std::vector<std::string>> commands;
+    for (const Command& c : everyCommand())
+        if (c.op != Scan && c.toNewFile == !output.empty())
+            commands.push_back(c.on(file, output));
+    return commands;
+}
+
+std::string commandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& a : args)
+        line += (line.empty() ? "" : " ") + a;
+    return line;
+}
+
+std::string noFileName(NoFile kind) {
+    const char* names[] = {"Missing", "Folder", "Unreadable"};
+    return names[int(kind)];
+}
+
+std::string makeNoFile(const TempDir& dir, NoFile kind) {
+    chmod(dir.path().c_str(), 0755);
+    const std::string path = dir.file("survey.xml");
+    if (kind == NoFile::Folder) {
+        std::filesystem::create_directory(path);
+        dir.write("survey.xml/inside.txt", "kept");
+    } else if (kind == NoFile::Unreadable) {
+        dir.write("survey.xml", catalogueBytes(catalogue().front()));
+        chmod(path.c_str(), ::geteuid() == 0 ? 0600 : 0);
+    }
+    return path;
+}
+
+void expectNoFileKept(const TempDir& dir, NoFile kind) {
+    EXPECT_EQ(dir.listing(), kind == NoFile::Missing ? "" : "survey.xml");
+    const std::string path = dir.file("survey.xml");
+    chmod(path.c_str(), 0755);
+    if (kind != NoFile::Missing) {
+        EXPECT_EQ(readFile(kind == NoFile::Folder ? path + "/inside.txt" : path),
+                  kind == NoFile::Folder ? "kept" : catalogueBytes(catalogue().front()));
+    }
+}
+
 std::string catalogueFolder() {
     return TIDY_BADINPUT;
 }
 
 std::string catalogueBytes(const BadFile& entry) {
-    if (entry.name == "deep_nesting.xml") {
-        constexpr int depth = 100000;
-        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LandXML>";
-        text.reserve(text.size() + 7 * depth + 16);
-        for (int i = 0; i < depth; ++i)
-            text += "<a>";
-        for (int i = 0; i < depth; ++i)
-            text += "</a>";
-        return text + "</LandXML>\n";
-    }
     return readFile(catalogueFolder() + "/" + entry.name);
 }
 

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The bad-input catalogue: one small file per way a LandXML file can be wrong, with the
-// operations that must refuse it and what their message must say.
+// operations that must refuse it and what their message must say; the tidyland commands that run
+// the operations, and the paths that hold no file to read.
 #pragma once
 
+#include "TestSupport.h"
+
+#include <bit>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +25,10 @@ enum Operation : unsigned {
 };
 constexpr unsigned kEveryOperation = Scan | Triangles | Curves | Rename | Color;
 constexpr Operation kOperations[] = {Scan, Triangles, Curves, Rename, Color};
-const char* operationName(Operation op);
+inline const char* operationName(Operation op) {
+    constexpr const char* names[] = {"scan", "triangles", "curves", "rename", "color"};
+    return names[std::countr_zero(unsigned(op))];
+}
 
 // One file of the catalogue folder and its sidecar NAME.expect, lines of "key: value":
 //   refused: all | none | the operations (scan triangles curves rename color) that refuse it
@@ -33,6 +41,10 @@ struct BadFile {
     std::string says;
 };
 
+inline void PrintTo(const BadFile& entry, std::ostream* out) {
+    *out << entry.name;
+}
+
 // Every entry, good.xml (refused by nothing) first. A file without a sidecar, or a sidecar that
 // cannot be read, throws: no file sits in the folder untested.
 const std::vector<BadFile>& catalogue();
@@ -40,10 +52,38 @@ const std::vector<BadFile>& catalogue();
 // The first entry that `op` refuses.
 const BadFile& firstRefusedBy(Operation op);
 
-// The catalogue folder, and the bytes of an entry. The 100 000-deep nesting is made here rather
-// than kept as a 700 kB file.
+// The catalogue folder, and the bytes of an entry.
 std::string catalogueFolder();
 std::string catalogueBytes(const BadFile& entry);
+
+// A tidyland command running one operation.
+struct Command {
+    Operation op;
+    bool toNewFile;                // -o OUT rather than --in-place; scan writes nothing
+    std::vector<std::string> args; // "FILE" and "OUT" stand for the file and the new file
+    std::vector<std::string> on(const std::string& file, const std::string& out = "") const;
+};
+inline void PrintTo(const Command& c, std::ostream* out) {
+    *out << operationName(c.op) << (c.toNewFile ? " to a new file" : "");
+}
+
+// Every operation: scan, and the others in place and to a new file.
+std::vector<Command> everyCommand();
+// The writing commands on `file`, in place or, when `output` is given, to it.
+std::vector<std::vector<std::string>> writingCommands(const std::string& file,
+                                                      const std::string& output = "");
+// The arguments as one line, to say which run failed.
+std::string commandLine(const std::vector<std::string>& args);
+
+// Paths that hold no file to read: nothing, a folder in place of the file, a file its user may
+// not read (as root, one only root may read).
+enum class NoFile { Missing, Folder, Unreadable };
+constexpr NoFile kNoFiles[] = {NoFile::Missing, NoFile::Folder, NoFile::Unreadable};
+std::string noFileName(NoFile kind);
+// Makes `kind` at "survey.xml" in `dir` and returns its path.
+std::string makeNoFile(const TempDir& dir, NoFile kind);
+// The folder still holds what it held, and no other file.
+void expectNoFileKept(const TempDir& dir, NoFile kind);
 
 // The name the surfaces of the catalogue files carry, and the answers the operations give.
 constexpr std::string_view kSurfaceName = "EG";

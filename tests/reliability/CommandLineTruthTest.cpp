@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 using namespace tidytest;
 
@@ -32,8 +33,8 @@ std::string largeSurvey(size_t bytes) {
 
 struct Truth {
     const char* what;
-    std::vector<std::string> args; // "FILE" stands for the file, written in a fresh folder
-    std::string fileName;
+    const char* command;  // the arguments, split at blanks; "FILE" stands for the file
+    std::string fileName; // in a fresh folder
     std::function<std::string()> content; // none: the file does not exist
     ChildOptions options;
     int status;
@@ -44,100 +45,29 @@ struct Truth {
 
 const std::string kSmallSurvey = surveyWith("EG", "1", "3");
 const std::string kLongValue(5 << 20, '9');
+const std::function<std::string()> kSmall = [] { return kSmallSurvey; };
+const ChildOptions kAsUsual{}, kReportToFullDisk{false, {}, {}, {}, "/dev/full"};
 
 const Truth kTruths[] = {
-    {"-o with an empty name",
-     {"clean", "-o", "", "FILE"},
-     "survey.xml",
-     [] { return kSmallSurvey; },
-     {},
-     2,
-     "tidyland: -o needs a file name, got \"\"\nusage:"},
-    {"-o with an empty name, rename",
-     {"rename", "-o", "", "FILE"},
-     "survey.xml",
-     [] { return kSmallSurvey; },
-     {},
-     2,
-     "tidyland: -o needs a file name"},
-    {"-o -",
-     {"color", "-o", "-", "FILE"},
-     "survey.xml",
-     [] { return kSmallSurvey; },
-     {},
-     2,
-     "tidyland: -o -: the document is not written to standard output"},
-    {"report to a full disk",
-     {"scan", "FILE"},
-     "survey.xml",
-     [] { return kSmallSurvey; },
-     ChildOptions{false, {}, {}, {}, "/dev/full"},
-     1,
+    {"report to a full disk", "scan FILE", "survey.xml", kSmall, kReportToFullDisk, 1,
      "tidyland: cannot write the report to standard output: No space left on device"},
-    {"JSON report to a full disk",
-     {"scan", "--json", "FILE"},
-     "survey.xml",
-     [] { return kSmallSurvey; },
-     ChildOptions{false, {}, {}, {}, "/dev/full"},
-     1,
+    {"JSON report to a full disk", "scan --json FILE", "survey.xml", kSmall, kReportToFullDisk, 1,
      "cannot write the report to standard output"},
-    {"help to a full disk",
-     {"--help"},
-     "",
-     nullptr,
-     ChildOptions{false, {}, {}, {}, "/dev/full"},
-     1,
-     ""},
-    {"a name that is not UTF-8",
-     {"scan", "--json", "FILE"},
-     "caf\xE9 \xC3\xA9.xml",
-     [] { return kSmallSurvey; },
-     {},
-     0,
-     "",
-     "caf\xEE\xBF\xA9 \xC3\xA9.xml\",\"surfaces\":[\"EG\"]"},
-    {"a missing name that is not UTF-8",
-     {"clean", "--json", "--in-place", "FILE"},
-     "gone\xFF\xC3.xml",
-     nullptr,
-     {},
-     1,
-     "",
-     "gone\xEE\xBF\xBF\xEE\xBF\x83.xml: no such file"},
-    {"a 5 MB face attribute",
-     {"clean", "--triangles", "--in-place", "FILE"},
-     "survey.xml",
-     [] { return surveyWith("EG", kLongValue, "3"); },
-     {},
-     1,
+    {"help to a full disk", "--help", "", nullptr, kReportToFullDisk, 1, ""},
+    {"a name that is not UTF-8", "scan --json FILE", "caf\xE9 \xC3\xA9.xml", kSmall, kAsUsual, 0,
+     "", "caf\xEE\xBF\xA9 \xC3\xA9.xml\",\"surfaces\":[\"EG\"]"},
+    {"a 5 MB face attribute", "clean --triangles --in-place FILE", "survey.xml",
+     [] { return surveyWith("EG", kLongValue, "3"); }, kAsUsual, 1,
      "attribute \"i\": \"999999999999999999999999999999999999999999999999999999999999...\" is "
      "out of range",
-     "",
-     300},
-    {"a 5 MB surface name with a bad colour",
-     {"color", "--in-place", "FILE"},
-     "survey.xml",
-     [] { return surveyWith(kLongValue, "0", "red"); },
-     {},
-     1,
-     "(surface \"9999",
-     "",
-     300},
-    {"a 5 MB encoding name",
-     {"scan", "FILE"},
-     "survey.xml",
+     "", 300},
+    {"a 5 MB surface name with a bad colour", "color --in-place FILE", "survey.xml",
+     [] { return surveyWith(kLongValue, "0", "red"); }, kAsUsual, 1, "(surface \"9999", "", 300},
+    {"a 5 MB encoding name", "scan FILE", "survey.xml",
      [] { return "<?xml version=\"1.0\" encoding=\"" + kLongValue + "\"?>\n<LandXML/>\n"; },
-     {},
-     1,
-     "survey.xml: the file declares encoding=\"9999",
-     "",
-     300},
-    {"memory runs out",
-     {"scan", "--count-triangles", "FILE"},
-     "large.xml",
-     [] { return largeSurvey(64 << 20); },
-     ChildOptions{false, {}, {}, 160 << 20},
-     1,
+     kAsUsual, 1, "survey.xml: the file declares encoding=\"9999", "", 300},
+    {"memory runs out", "scan --count-triangles FILE", "large.xml",
+     [] { return largeSurvey(64 << 20); }, ChildOptions{false, {}, {}, 160 << 20}, 1,
      "large.xml: not enough memory to load it\n"},
 };
 
@@ -158,10 +88,10 @@ TEST(CommandLineTruthTest, StatusAndMessagesTellWhatHappened) {
         const std::string bytes = t.content ? t.content() : "";
         if (t.content)
             writeFile(file, bytes);
-        std::vector<std::string> args = t.args;
-        for (std::string& a : args)
-            if (a == "FILE")
-                a = file;
+        std::vector<std::string> args;
+        std::istringstream words(t.command);
+        for (std::string word; words >> word;)
+            args.push_back(word == "FILE" ? file : word);
         const Outcome r = runTidyland(args, t.options);
         EXPECT_EQ(r.status, t.status) << r.err;
         if (t.err.empty()) {

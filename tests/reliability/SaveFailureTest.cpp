@@ -4,6 +4,7 @@
 // that are no file to replace, a file changed behind its back, and signals in the middle of
 // writing. The original must survive every one of them, and a save that succeeds keeps what the
 // replaced file carried.
+#include "Catalogue.h"
 #include "TestSupport.h"
 #include "Tidyland.h"
 
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <poll.h>
 #include <set>
 #include <sys/inotify.h>
@@ -51,32 +53,11 @@ std::string surveyOfSize(size_t bytes) {
                   "</LandXML>\n";
 }
 
-// The operations that write, each in place or to `output`.
-std::vector<std::vector<std::string>> writingCommands(const std::string& file,
-                                                      const std::string& output = "") {
-    std::vector<std::string> where = output.empty() ? std::vector<std::string>{"--in-place"}
-                                                    : std::vector<std::string>{"-o", output};
-    std::vector<std::vector<std::string>> commands = {
-        {"clean", "--triangles"}, {"clean"}, {"rename", "--name", "EG=FG"}, {"color"}};
-    for (auto& c : commands) {
-        c.insert(c.end(), where.begin(), where.end());
-        c.push_back(file);
-    }
-    return commands;
-}
-
 size_t occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
-}
-
-std::string joined(const std::vector<std::string>& args) {
-    std::string s;
-    for (const std::string& a : args)
-        s += (s.empty() ? "" : " ") + a;
-    return s;
 }
 
 // The save failed for `reason`, the file is as it was and the folder holds what it held.
@@ -153,86 +134,79 @@ Outcome interruptAtFirstWrite(const TempDir& dir, const std::string& name, std::
     return waitFor(child);
 }
 
+// How the save is made to fail. Root writes into any folder, so as root tidyland runs as
+// "nobody" in a folder of root's; a read-only mount refuses root as well; a file that takes more
+// than half of a small file system leaves no room for the second copy; and where mounting is not
+// allowed, the file size limit fails the write half way for every user.
+enum class Fault { ReadOnlyFolder, FolderOfAnotherUser, ReadOnlyMount, FullMount, SizeLimit };
+
+struct SaveFault {
+    const char* name;
+    Fault fault;
+    size_t bytes;      // of the survey
+    bool toNewFileToo; // with -o OUT in the same folder as well as in place
+    const char* reason;
+};
+
+const SaveFault kSaveFaults[] = {
+    {"ReadOnlyFolder", Fault::ReadOnlyFolder, 4096, false, "Permission denied"},
+    {"FolderReadOnlyToAnotherUser", Fault::FolderOfAnotherUser, 4096, false, "Permission denied"},
+    {"ReadOnlyFileSystem", Fault::ReadOnlyMount, 4096, false, "Read-only file system"},
+    {"FullFileSystem", Fault::FullMount, 160 * 1024, true, "No space left on device"},
+    {"FileSizeLimit", Fault::SizeLimit, 200 * 1024, true, "File too large"},
+};
+
+void PrintTo(const SaveFault& f, std::ostream* out) {
+    *out << f.name;
+}
+
+class SaveFaultTest : public ::testing::TestWithParam<SaveFault> {};
+
 } // namespace
 
-TEST(SaveFailureTest, ReadOnlyFolder) {
+TEST_P(SaveFaultTest, RefusedWithTheFileIntactAndNothingLeft) {
+    const SaveFault& f = GetParam();
     TempDir dir;
-    const std::filesystem::path folder = dir.path() / "ro";
-    std::filesystem::create_directory(folder);
-    const std::string bytes = surveyOfSize(4096);
-    const std::string file = dir.write("ro/survey.xml", bytes);
-    chmod(folder.c_str(), 0555);
-    if (access(folder.c_str(), W_OK) == 0)
-        GTEST_SKIP() << "this user writes into read-only folders (root); see the other two";
-    for (const auto& args : writingCommands(file)) {
-        SCOPED_TRACE(joined(args));
-        expectSaveRefused(runTidyland(args), file, bytes, folder, "Permission denied");
+    const std::filesystem::path folder = dir.path() / "survey";
+    std::optional<Tmpfs> tmpfs;
+    if (f.fault == Fault::ReadOnlyMount || f.fault == Fault::FullMount) {
+        tmpfs.emplace(folder, f.fault == Fault::FullMount ? "size=256k" : "size=1m");
+        if (!tmpfs->mounted())
+            GTEST_SKIP() << "cannot mount a tmpfs here; FileSizeLimit fails the write instead";
     }
-}
-
-// Root writes into any folder, so as root tidyland runs as "nobody" in a folder of root's.
-TEST(SaveFailureTest, FolderReadOnlyToAnotherUser) {
-    if (const auto why = whyTidylandCannotRunAsNobody())
-        GTEST_SKIP() << *why;
-    TempDir dir;
-    chmod(dir.path().c_str(), 0755);
-    const std::string bytes = surveyOfSize(4096);
-    const std::string file = dir.write("survey.xml", bytes);
-    chmod(file.c_str(), 0666); // the file may be written, its folder not
-    for (const auto& args : writingCommands(file)) {
-        SCOPED_TRACE(joined(args));
-        expectSaveRefused(runTidyland(args, ChildOptions{true, {}}), file, bytes, dir.path(),
-                          "Permission denied");
+    std::filesystem::create_directories(folder);
+    const std::string bytes = surveyOfSize(f.bytes);
+    const std::string file = dir.write("survey/survey.xml", bytes);
+    ChildOptions options;
+    options.fileSizeLimit = f.fault == Fault::SizeLimit ? std::optional(64 * 1024ul) : std::nullopt;
+    if (f.fault == Fault::ReadOnlyMount) {
+        ASSERT_TRUE(tmpfs->makeReadOnly());
     }
-}
-
-// A read-only mount refuses root as well.
-TEST(SaveFailureTest, ReadOnlyFileSystem) {
-    TempDir dir;
-    Tmpfs tmpfs(dir.path() / "mnt", "size=1m");
-    if (!tmpfs.mounted())
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    const std::string bytes = surveyOfSize(4096);
-    const std::string file = dir.write("mnt/survey.xml", bytes);
-    ASSERT_TRUE(tmpfs.makeReadOnly());
-    for (const auto& args : writingCommands(file)) {
-        SCOPED_TRACE(joined(args));
-        expectSaveRefused(runTidyland(args), file, bytes, dir.path() / "mnt",
-                          "Read-only file system");
+    if (f.fault == Fault::ReadOnlyFolder) {
+        chmod(folder.c_str(), 0555);
+        if (access(folder.c_str(), W_OK) == 0)
+            GTEST_SKIP() << "this user writes into read-only folders (root); see the other two";
     }
-}
-
-// The file takes more than half of a small file system: the second copy does not fit.
-TEST(SaveFailureTest, FullFileSystem) {
-    TempDir dir;
-    Tmpfs tmpfs(dir.path() / "mnt", "size=256k");
-    if (!tmpfs.mounted())
-        GTEST_SKIP() << "cannot mount a tmpfs here; FileSizeLimit fails the write instead";
-    const std::string bytes = surveyOfSize(160 * 1024);
-    const std::string file = dir.write("mnt/survey.xml", bytes);
-    for (const std::string& output : {std::string(), dir.file("mnt/out.xml")}) {
+    if (f.fault == Fault::FolderOfAnotherUser) {
+        if (const auto why = whyTidylandCannotRunAsNobody())
+            GTEST_SKIP() << *why;
+        chmod(dir.path().c_str(), 0755);
+        chmod(folder.c_str(), 0755);
+        chmod(file.c_str(), 0666); // the file may be written, its folder not
+        options.asNobody = true;
+    }
+    for (const std::string& output : {std::string(), (folder / "out.xml").string()}) {
+        if (!output.empty() && !f.toNewFileToo)
+            continue;
         for (const auto& args : writingCommands(file, output)) {
-            SCOPED_TRACE(joined(args));
-            expectSaveRefused(runTidyland(args), file, bytes, dir.path() / "mnt",
-                              "No space left on device");
+            SCOPED_TRACE(commandLine(args));
+            expectSaveRefused(runTidyland(args, options), file, bytes, folder, f.reason);
         }
     }
 }
 
-// A write that fails half way wherever mounting is not allowed: the file size limit holds for
-// every user.
-TEST(SaveFailureTest, FileSizeLimit) {
-    TempDir dir;
-    const std::string bytes = surveyOfSize(200 * 1024);
-    const std::string file = dir.write("survey.xml", bytes);
-    for (const std::string& output : {std::string(), dir.file("out.xml")}) {
-        for (const auto& args : writingCommands(file, output)) {
-            SCOPED_TRACE(joined(args));
-            expectSaveRefused(runTidyland(args, ChildOptions{false, 64 * 1024}), file, bytes,
-                              dir.path(), "File too large");
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Faults, SaveFaultTest, ::testing::ValuesIn(kSaveFaults),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // Signals and a change of the file, each at the first write into the temporary file of a 50 MB
 // in-place save. SIGINT, SIGTERM and SIGHUP remove the temporary file on their way out; a file
@@ -402,7 +376,7 @@ TEST(SaveFailureTest, DestinationsThatAreNoFileToReplace) {
             commands.insert(commands.end(), inPlace.begin(), inPlace.end());
         }
         for (const auto& args : commands) {
-            SCOPED_TRACE(joined(args));
+            SCOPED_TRACE(commandLine(args));
             const Outcome r =
                 runTidyland(args, ChildOptions{c.asNobody && nobody, {}, {}, {}, log});
             EXPECT_EQ(r.status, 1);

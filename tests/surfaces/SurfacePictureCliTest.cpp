@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tidyland render as scripts see it: the PNG it writes, its report and its exit status.
+// tidyland render as scripts see it: the PNG it writes and its report. Its failures and warnings
+// are golden cases (tests/cases/render).
 #include "TestSupport.h"
 #include "Tidyland.h"
 #include "surfaces/SurfaceModel.h"
@@ -97,52 +98,4 @@ TEST(SurfacePictureCliTest, RenderWritesTheWindowsPicture) {
                       tidy::kPicturePalette[picture.at(x, y)])
                 << x << "," << y;
     EXPECT_EQ(dir.listing(), "out.png");
-}
-
-// Failures name the file, write nothing and leave no temporary file; usage errors exit 2.
-TEST(SurfacePictureCliTest, FailuresWriteNothing) {
-    const std::string noFaces = dataPath("picture/no_faces/input.xml");
-    const std::string gap = dataPath("picture/missing_point/input.xml");
-    struct Case {
-        std::vector<std::string> args; // "OUT" stands for the output in a fresh folder
-        int status;
-        std::string err; // the start of stderr
-        bool written;
-    };
-    const std::vector<Case> cases = {
-        {{"-o", "OUT", noFaces},
-         1,
-         "tidyland: " + noFaces + ": surface \"points only\" has no faces to draw\n",
-         false},
-        {{"--surface", "none", "-o", "OUT", kSideBySide},
-         1,
-         "tidyland: " + kSideBySide + ": no surface named \"none\"\n",
-         false},
-        {{"-o", "OUT", gap}, 0, "tidyland: " + gap + ": warning: 1 of 2 faces name points", true},
-        {{"--size", "0x5", "-o", "OUT", kSideBySide}, 2, "tidyland: --size needs WxH", false},
-        {{"--size", "40", "-o", "OUT", kSideBySide}, 2, "tidyland: --size needs WxH", false},
-        {{kSideBySide}, 2, "tidyland: render needs -o OUT.png\n", false},
-        {{"-o", "OUT", kSideBySide, gap}, 2, "tidyland: render takes one FILE only\n", false},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        std::vector<std::string> args = {"render"};
-        for (const std::string& a : c.args)
-            args.push_back(a == "OUT" ? dir.file("out.png") : a);
-        SCOPED_TRACE(args[args.size() - 1] + " " + args[1]);
-        const auto r = runTidyland(args);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
-        EXPECT_EQ(dir.listing(), c.written ? "out.png" : "");
-    }
-}
-
-// The picture must never take the place of the survey it shows.
-TEST(SurfacePictureCliTest, RefusesToWriteOverItsInput) {
-    TempDir dir;
-    const std::string survey = dir.write("survey.xml", tidytest::readFile(kSideBySide));
-    const auto r = runTidyland({"render", "-o", survey, survey});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(tidytest::readFile(survey), tidytest::readFile(kSideBySide));
-    EXPECT_EQ(dir.listing(), "survey.xml");
 }
