@@ -7,11 +7,13 @@
 #include "app/ScreenFit.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
@@ -46,6 +48,20 @@ inline std::optional<Qt::CursorShape> forcedCursor() {
     if (const QCursor* cursor = QApplication::overrideCursor())
         return cursor->shape();
     return std::nullopt;
+}
+
+// Runs `actions` once `dialog` is up, while `show` opens it modally, and returns what `show`
+// returns. A dialog the actions leave open fails the test and is closed: it would wait forever.
+template <typename Show>
+auto answerModal(QDialog& dialog, const std::function<void()>& actions, Show&& show) {
+    QTimer::singleShot(0, &dialog, [&] {
+        actions();
+        if (dialog.isVisible()) {
+            ADD_FAILURE() << "the dialog is still open";
+            dialog.reject();
+        }
+    });
+    return show();
 }
 
 // The screens every window must fit, as available areas in device-independent pixels; the

@@ -110,12 +110,7 @@ TEST_F(TForm2Test, StartsOnButton2AndFirstActivationRestoresTheOptionsThatOnlyBu
         form_.show();
         box("CheckBox1")->setChecked(driehoeken);
         box("CheckBox2")->setChecked(curve);
-        auto* button2 = control<QPushButton>(form_, "Button2");
-        button2->setFocus();
-        if (driehoeken)
-            QTest::mouseClick(button2, Qt::LeftButton);
-        else
-            QTest::keyClick(button2, Qt::Key_Return);
+        tidytest::act(form_, driehoeken ? "click:Button2" : "focus:Button2|key:Return");
         EXPECT_FALSE(form_.isVisible());
         expectStored(driehoeken, curve);
     }

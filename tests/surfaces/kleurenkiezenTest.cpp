@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -44,17 +43,11 @@ int countPixels(const QImage& image, const QRect& area, const std::function<bool
     return n;
 }
 
-// Runs `whileShown` once the modal dialog is up and returns what the adapter hands back.
+// Runs `whileShown` once the dialog is up and returns what the adapter hands back.
 std::int32_t pickWhile(Tkleuren& dialog, const std::string& name, std::int32_t preset,
                        const std::function<void()>& whileShown) {
-    QTimer::singleShot(0, &dialog, [&] {
-        whileShown();
-        if (dialog.isVisible()) { // one the actions did not close would wait forever
-            ADD_FAILURE() << "the dialog is still open";
-            dialog.reject();
-        }
-    });
-    return pickColorWithDialog(dialog, name, preset);
+    return tidytest::answerModal(dialog, whileShown,
+                                 [&] { return pickColorWithDialog(dialog, name, preset); });
 }
 
 // On every screen all 16 x 16 cells fit in the grid and the surface's name follows the prompt.
