@@ -112,6 +112,8 @@ std::vector<std::vector<std::string>> dataTable(std::string_view name) {
     std::istringstream in(readFile(dataPath(name)));
     std::vector<std::vector<std::string>> rows;
     for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back(); // a checkout with CR LF line ends; a CR in a field is written "\r"
         if (line.empty() || line[0] == '#')
             continue;
         std::vector<std::string>& row = rows.emplace_back();

@@ -31,6 +31,13 @@ protected:
             ADD_FAILURE() << "unexpected open dialog";
             return std::nullopt;
         };
+        form_.hooks().chooseSaveFile = [](const QString&) {
+            ADD_FAILURE() << "unexpected save dialog";
+            return QString();
+        };
+        form_.hooks().inform = [](const QString& text) {
+            ADD_FAILURE() << "unexpected message " << text.toStdString();
+        };
         form_.hooks().showError = [this](const QString& message) {
             errors_.push_back(message);
             cursorDuringError_ = forcedCursor();
