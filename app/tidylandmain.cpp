@@ -345,9 +345,12 @@ void TForm2::openFile(const QString& path) {
 }
 
 void TForm2::Button2Click() {
-    // The user asked to leave: a failed store does not keep the window open.
-    static_cast<void>(
-        store_.writeOptions(ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked()));
+    try {
+        store_.writeOptions(ui_->CheckBox1->isChecked(), ui_->CheckBox2->isChecked());
+    } catch (const std::exception&) {
+        // The user asked to leave: a failed store neither keeps the window open nor holds it
+        // up with a message.
+    }
     close();
 }
 

@@ -91,8 +91,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    friend struct TForm2TestAccess;
-
     // Runs one operation under a wait cursor; an exception it throws ends it where it stands
     // and its message is shown, so that no exception reaches Qt's event loop.
     void runOperation(const std::function<void()>& work);

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 
 namespace {
 
@@ -57,8 +58,10 @@ int main(int argc, char** argv) {
     // shows them ticked whenever it becomes active.
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    if (!tidy::SettingsStore().writeOptions(true, true)) {
-        std::fprintf(stderr, "window_edit_and_save: cannot store the options\n");
+    try {
+        tidy::SettingsStore().writeOptions(true, true);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "window_edit_and_save: %s\n", error.what());
         return 1;
     }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace tidy {
 
@@ -77,6 +78,11 @@ bool writeThrough(QSettings& settings, const QString& name, const QVariant& valu
     return settings.status() == QSettings::NoError;
 }
 
+[[noreturn]] void throwWriteFailure(const std::string& what) {
+    throw std::runtime_error("Cannot store " + what + " in the settings file " +
+                             openStore()->fileName().toStdString() + ".");
+}
+
 } // namespace
 
 StoredOptions SettingsStore::readOptions() const {
@@ -90,12 +96,12 @@ StoredOptions SettingsStore::readOptions() const {
     return {*driehoeken != 0, *curve != 0};
 }
 
-bool SettingsStore::writeOptions(bool driehoeken, bool curve) const {
+void SettingsStore::writeOptions(bool driehoeken, bool curve) const {
     const auto settings = openForWriting();
-    if (!settings || settings->status() != QSettings::NoError)
-        return false;
-    return writeThrough(*settings, kDriehoeken, driehoeken ? 1 : 0) &&
-           writeThrough(*settings, kCurve, curve ? 1 : 0);
+    if (!settings || settings->status() != QSettings::NoError ||
+        !writeThrough(*settings, kDriehoeken, driehoeken ? 1 : 0) ||
+        !writeThrough(*settings, kCurve, curve ? 1 : 0))
+        throwWriteFailure("the options");
 }
 
 QString SettingsStore::readInitialFolder() const {
@@ -113,8 +119,7 @@ void SettingsStore::writeInitialFolder(const QString& folder) const {
     const auto settings = openForWriting();
     if (!settings || settings->status() != QSettings::NoError ||
         !writeThrough(*settings, kInitialFolder, folder))
-        throw std::runtime_error("Cannot store the last used folder in the settings file " +
-                                 openStore()->fileName().toStdString() + ".");
+        throwWriteFailure("the last used folder");
 }
 
 } // namespace tidy

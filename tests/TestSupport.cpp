@@ -86,4 +86,48 @@ std::string realDataPath(std::string_view name) {
     return std::string(TIDY_REALDATA) + "/" + std::string(name);
 }
 
+namespace {
+
+std::string unescape(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char code = field[++i];
+        if (code == 'x' && i + 2 < field.size()) {
+            out += static_cast<char>(std::stoi(std::string(field.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+            continue;
+        }
+        out += code == 't' ? '\t' : code == 'r' ? '\r' : code == 'n' ? '\n' : code;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::vector<std::string>> dataTable(std::string_view name) {
+    std::istringstream in(readFile(dataPath(name)));
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back(); // a checkout with CR LF line ends; a CR in a field is written "\r"
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::size_t start = 0;;) {
+            const std::size_t end = line.find(';', start);
+            row.push_back(unescape(std::string_view(line).substr(start, end - start)));
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+    }
+    if (rows.empty())
+        throw std::runtime_error("no rows in " + dataPath(name));
+    return rows;
+}
+
 } // namespace tidytest

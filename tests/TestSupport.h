@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tidytest {
 
@@ -38,5 +39,10 @@ extern const char* const kDecimalCommaLocale;
 std::string dataPath(std::string_view name);
 std::string samplePath(std::string_view name);
 std::string realDataPath(std::string_view name);
+
+// The rows of a table in the test data: one row a line, fields separated by ";", lines that are
+// blank or begin with "#" skipped. In a field "\t", "\r", "\n", "\\" and "\xHH" stand for a tab, a
+// carriage return, a line feed, a backslash and the byte HH (";" is "\x3b").
+std::vector<std::vector<std::string>> dataTable(std::string_view name);
 
 } // namespace tidytest
