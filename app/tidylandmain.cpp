@@ -2,6 +2,7 @@
 #include "app/tidylandmain.h"
 
 #include "app/KeyboardButtons.h"
+#include "app/MessageBoxes.h"
 #include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
 #include "app/UpdateCheck.h"
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -66,30 +66,6 @@ public:
 private:
     int height_;
 };
-
-// Shows `box` with every line of its text on one line: the box grows to the widest line, as far
-// as the screen allows, instead of wrapping the lines into a narrow column.
-void keepLinesWhole(QMessageBox& box) {
-    box.setTextFormat(Qt::PlainText);
-    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    if (label == nullptr)
-        return;
-    int widest = 0;
-    for (const QString& line : box.text().split(QLatin1Char('\n')))
-        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
-    // Beyond the width the toolkit allows a message box, a longer line wraps after all.
-    constexpr int kWidestBox = 800;
-    const QScreen* screen = box.screen();
-    const int room =
-        screen ? std::min(screen->availableGeometry().width() * 3 / 4, kWidestBox) : kWidestBox;
-    label->setMinimumWidth(std::min(widest + 1, room));
-}
-
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, parent->windowTitle(), text, QMessageBox::Ok, parent);
-    keepLinesWhole(box);
-    box.exec();
-}
 
 // The local file that a drag carries (the first, when it carries several), or "".
 QString draggedFile(const QMimeData* mime) {
