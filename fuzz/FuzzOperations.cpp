@@ -207,7 +207,7 @@ bool runEveryOperation(const std::string& bytes) {
 void expectTheParserReadsTheSame(const tidy::Document& doc, const std::string& bytes) {
     const bool utf8 =
         doc.encoding() == tidy::Encoding::Utf8 || doc.encoding() == tidy::Encoding::Ascii;
-    if (!doc.loaded() || !utf8 || doc.hasByteOrderMark())
+    if (!doc.loaded() || !utf8 || bytes.starts_with("\xEF\xBB\xBF"))
         return;
     pugi::xml_document direct;
     const unsigned options = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |

@@ -36,7 +36,6 @@ public:
     pugi::xml_node root() const;
 
     Encoding encoding() const { return encoding_; }
-    bool hasByteOrderMark() const { return bom_; }
     // The line ends the file came with, by its first one; the save writes the same.
     LineEnd lineEnd() const { return lineEnd_; }
 

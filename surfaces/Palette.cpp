@@ -74,9 +74,4 @@ PaletteEntry Palette::entry(std::int32_t index) {
     return kTable[static_cast<std::size_t>(index)];
 }
 
-std::uint32_t Palette::colorValue(std::int32_t index) {
-    const PaletteEntry e = entry(index);
-    return std::uint32_t{e.red} + std::uint32_t{e.green} * 256u + std::uint32_t{e.blue} * 65536u;
-}
-
 } // namespace tidy

@@ -25,9 +25,6 @@ public:
 
     // The entry at `index`; throws std::out_of_range outside 0 to 255.
     static PaletteEntry entry(std::int32_t index);
-
-    // The entry as one colour value: red + green * 256 + blue * 65536 (red in the low byte).
-    static std::uint32_t colorValue(std::int32_t index);
 };
 
 } // namespace tidy

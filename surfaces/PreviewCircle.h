@@ -12,7 +12,6 @@ class PreviewCircle final : public QWidget {
 public:
     explicit PreviewCircle(QWidget* parent = nullptr);
 
-    QColor brushColor() const { return brush_; }
     void setBrushColor(const QColor& color);
 
 protected:

@@ -26,8 +26,10 @@ QColor paletteColor(int index) {
 QTableWidget* grid(Tkleuren& d) {
     return control<QTableWidget>(d, "StringGrid1");
 }
+// The colour the preview circle shows at its centre, as painted.
 QColor preview(Tkleuren& d) {
-    return control<PreviewCircle>(d, "Shape1")->brushColor();
+    QWidget* circle = control<PreviewCircle>(d, "Shape1");
+    return circle->grab().toImage().pixelColor(circle->rect().center());
 }
 QRect cellRect(Tkleuren& d, int index) {
     return grid(d)->visualRect(grid(d)->model()->index(index / 16, index % 16));
