@@ -135,6 +135,8 @@ private:
             EXPECT_EQ(readFile(settings.dir().file(name)).find(rest) == std::string::npos,
                       action == "lacks")
                 << argument;
+        else if (action == "absent")
+            EXPECT_FALSE(std::filesystem::exists(settings.dir().file(argument)));
         else if (action == "same")
             EXPECT_TRUE(readFile(settings.dir().file(name)) ==
                         readFile(dataPath("window/" + rest)));

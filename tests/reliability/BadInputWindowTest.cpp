@@ -5,20 +5,11 @@
 #include "app/tidylandmain.h"
 
 #include "Catalogue.h"
-#include "Tidyland.h"
 #include "app/WindowFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <optional>
-#include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace tidytest;
 
@@ -96,65 +87,3 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputWindowTest, ::testing::ValuesIn(wind
                              return operationName(p.param.op) +
                                     std::string(p.param.toNewFile ? "SaveAs" : "");
                          });
-
-namespace {
-
-// File access as another user for this thread, for the life of the object: setfsuid changes
-// only the ids that permission checks use, and drops root's right to override them.
-class FileAccessAsNobody {
-public:
-    FileAccessAsNobody()
-        : gid_(static_cast<gid_t>(setfsgid(kNobody))), uid_(static_cast<uid_t>(setfsuid(kNobody))) {
-    }
-    ~FileAccessAsNobody() {
-        setfsuid(uid_);
-        setfsgid(gid_);
-    }
-    FileAccessAsNobody(const FileAccessAsNobody&) = delete;
-    FileAccessAsNobody& operator=(const FileAccessAsNobody&) = delete;
-
-private:
-    gid_t gid_;
-    uid_t uid_;
-};
-
-class NoFileWindowTest : public ::testing::TestWithParam<NoFile> {};
-
-} // namespace
-
-// Nothing at the path, or a folder in its place: the scan, the renaming and the colouring do
-// nothing and say nothing; the save commands refuse. A file its user may not read: every
-// operation says so, in the user's language. Nothing is created either way. Root reads every
-// file, so as root the window's thread reads files as "nobody" would.
-TEST_P(NoFileWindowTest, NothingIsCreatedAndTheFileKept) {
-    const NoFile kind = GetParam();
-    TempDir dir;
-    const std::string path = makeNoFile(dir, kind);
-    WindowFixture window;
-    chmod(window.settings.dir().path().c_str(),
-          0777); // any user may store settings, as the scan does
-    {
-        std::optional<FileAccessAsNobody> nobody;
-        if (kind == NoFile::Unreadable && canActAsNobody())
-            nobody.emplace();
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        if (fd >= 0)
-            ::close(fd);
-        if (kind == NoFile::Unreadable && fd >= 0)
-            GTEST_SKIP() << "setfsuid does not take effect here";
-        for (const Command& c : windowCommands()) {
-            SCOPED_TRACE(::testing::PrintToString(c));
-            std::vector<std::string> want;
-            if (kind == NoFile::Unreadable)
-                want = {path + ": cannot open the file: " + std::strerror(EACCES)};
-            else if (c.op == Triangles || c.op == Curves)
-                want = {path + ": no such file; nothing was written"};
-            EXPECT_EQ(run(window, c, path, dir.file("out.xml")), want);
-            EXPECT_EQ(dir.listing(), kind == NoFile::Missing ? "" : "survey.xml");
-        }
-    }
-    expectNoFileKept(dir, kind);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, NoFileWindowTest, ::testing::ValuesIn(kNoFiles),
-                         [](const auto& param) { return noFileName(param.param); });
