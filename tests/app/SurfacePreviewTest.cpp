@@ -2,8 +2,7 @@
 // The surface preview on the offscreen platform: opened from the list, one per surface, closed
 // with Escape, and a message instead of a picture where there is nothing to draw.
 #include "app/SurfacePreview.h"
-#include "AppTestSupport.h"
-#include "app/tidylandmain.h"
+#include "WindowFixture.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -21,10 +20,9 @@ QList<SurfacePreview*> previews(const QWidget& owner) {
 } // namespace
 
 TEST(SurfacePreviewTest, AListLineOpensOnePreviewThatEscapeCloses) {
-    tidytest::TempSettings settings;
-    TForm2 form;
-    const QString file = QString::fromStdString(dataPath("picture/inside_and_outside/input.xml"));
-    form.hooks().chooseOpenFile = [&](const QString&) -> std::optional<QString> { return file; };
+    tidytest::WindowFixture window;
+    window.openAnswer = QString::fromStdString(dataPath("picture/inside_and_outside/input.xml"));
+    TForm2& form = window.form;
     form.show();
     form.Button4Click();
     auto* list = control<QListWidget>(form, "ListBox1");

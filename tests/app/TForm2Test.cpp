@@ -1,73 +1,217 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/tidylandmain.h"
-
-#include "AppTestSupport.h"
+// The main window: its operations end to end, as the rows of window-operations.csv (the user's
+// steps and what the window shows and asks after them, every dialog answered by the fixture's
+// hooks), its fit on every screen and the real dialogs behind its hooks.
+#include "WindowFixture.h"
 
 #include <QCheckBox>
-#include <QEvent>
+#include <QDialog>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QSignalSpy>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <new>
+#include <stdexcept>
+#include <string_view>
+
+using namespace tidytest;
 
 namespace {
 
-using tidytest::control;
-using tidytest::forcedCursor;
+// Sends the events of a file dragged onto `target` and dropped there.
+void dropFile(QWidget* target, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QCoreApplication::processEvents(); // the scan follows the drop
+}
 
-// No real dialog may open in a test: every hook records what it was asked.
-class TForm2Test : public ::testing::Test {
-protected:
-    void SetUp() override {
-        form_.hooks().chooseOpenFile = [](const QString&) -> std::optional<QString> {
-            ADD_FAILURE() << "unexpected open dialog";
-            return std::nullopt;
-        };
-        form_.hooks().chooseSaveFile = [](const QString&) {
-            ADD_FAILURE() << "unexpected save dialog";
-            return QString();
-        };
-        form_.hooks().inform = [](const QString& text) {
-            ADD_FAILURE() << "unexpected message " << text.toStdString();
-        };
-        form_.hooks().showError = [this](const QString& message) {
-            errors_.push_back(message);
-            cursorDuringError_ = forcedCursor();
-        };
-        // The update check is not what these tests are about.
-        form_.setUpdaterProgram(QStringLiteral("tidylander-test-no-such-updater"));
+class Operations : public WindowFixture {
+public:
+    // Runs one step of a case; "{dir}" in its argument stands for the settings folder, where
+    // the case's files are.
+    void step(const std::string& action, std::string argument) {
+        for (std::size_t at; (at = argument.find("{dir}")) != std::string::npos;)
+            argument.replace(at, 5, dir_);
+        const std::size_t colon = argument.find(':');
+        const std::string name = argument.substr(0, colon);
+        const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
+        if (action == "tick" || action == "stored")
+            options(action == "stored", argument == "11" || argument == "10",
+                    argument.ends_with('1'));
+        else if (action == "file")
+            copy(argument);
+        else if (action == "open")
+            openAnswer = copy(argument);
+        else if (action == "cancel")
+            openAnswer.reset();
+        else if (action == "saveas")
+            saveAnswer = QString::fromStdString(settings.dir().file(argument));
+        else if (action == "run")
+            QMetaObject::invokeMethod(&form, (argument + "Click").c_str());
+        else if (action == "openFile") {
+            QDir::setCurrent(QString::fromStdString(dir_));
+            form.openFile(QString::fromStdString(argument));
+        } else if (action == "set")
+            control<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(argument));
+        else if (action == "drop")
+            dropFile(name == "Edit1" ? control<QWidget>(form, "Edit1") : &form,
+                     QString::fromStdString(rest));
+        else if (action == "folder")
+            store.writeInitialFolder(QString::fromStdString(argument));
+        else if (!windowStep(action, name, rest))
+            check(action, argument, name, rest);
     }
 
-    QCheckBox* box(const char* name) { return control<QCheckBox>(form_, name); }
-    void expectStored(bool driehoeken, bool curve) const {
-        EXPECT_EQ(store_.readOptions().driehoeken, driehoeken);
-        EXPECT_EQ(store_.readOptions().curve, curve);
+private:
+    // The window itself: shown and activated, a modal dialog over it, a mouse click on a
+    // control, a settings file that cannot be written.
+    bool windowStep(const std::string& action, const std::string& name, const std::string& rest) {
+        if (action == "show") {
+            form.show();
+            form.activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        } else if (action == "modal") {
+            QDialog dialog(&form);
+            QTimer::singleShot(0, &dialog, &QDialog::reject);
+            dialog.exec();
+            QEvent activation(QEvent::WindowActivate);
+            QApplication::sendEvent(&form, &activation);
+        } else if (action == "mouse") {
+            QTest::mouseClick(control<QWidget>(form, rest.c_str()),
+                              name == "left" ? Qt::LeftButton : Qt::RightButton);
+            QCoreApplication::processEvents(); // what a click starts may follow it queued
+        } else if (action == "throw") {
+            // Whatever escapes an operation, here from the open dialog.
+            form.hooks().chooseOpenFile = [kind = name](const QString&) -> std::optional<QString> {
+                if (kind == "memory")
+                    throw std::bad_alloc();
+                if (kind == "error")
+                    throw std::runtime_error("box failed");
+                throw 42;
+            };
+        } else if (action == "unwritable") {
+            const auto conf = settings.dir().path() / "TQB55" / "tidyland.conf";
+            std::filesystem::remove(conf);
+            std::filesystem::create_directories(conf);
+        } else
+            return false;
+        return true;
     }
 
-    tidytest::TempSettings settings_;
-    tidy::SettingsStore store_;
-    TForm2 form_{store_};
-    std::vector<QString> errors_;
-    std::optional<Qt::CursorShape> cursorDuringError_;
+    void check(const std::string& action, const std::string& argument, const std::string& name,
+               const std::string& rest) {
+        if (action == "events") {
+            std::string shown;
+            for (const std::string& event : events)
+                shown += (shown.empty() ? "" : "|") + event;
+            EXPECT_EQ(shown, argument);
+            events.clear();
+        } else if (action == "dialogs") {
+            EXPECT_EQ(std::to_string(events.size()), argument);
+            events.clear();
+        } else if (action == "options") {
+            const tidy::StoredOptions stored = store.readOptions();
+            const auto ticked = [this](const char* box) {
+                return control<QCheckBox>(form, box)->isChecked() ? "1" : "0";
+            };
+            EXPECT_EQ(std::string("ticked ") + ticked("CheckBox1") + ticked("CheckBox2") +
+                          ", stored " + (stored.driehoeken ? "1" : "0") +
+                          (stored.curve ? "1" : "0") + (form.isVisible() ? ", shown" : ", hidden"),
+                      argument);
+        } else if (action == "state")
+            EXPECT_EQ(state(), argument);
+        else if (action == "has" || action == "lacks")
+            EXPECT_EQ(readFile(settings.dir().file(name)).find(rest) == std::string::npos,
+                      action == "lacks")
+                << argument;
+        else if (action == "absent")
+            EXPECT_FALSE(std::filesystem::exists(settings.dir().file(argument)));
+        else if (action == "same")
+            EXPECT_TRUE(readFile(settings.dir().file(name)) ==
+                        readFile(dataPath("window/" + rest)));
+        else
+            act(form, action + ":" + argument);
+    }
+
+    void options(bool stored, bool triangles, bool curves) {
+        if (stored)
+            store.writeOptions(triangles, curves);
+        else {
+            control<QCheckBox>(form, "CheckBox1")->setChecked(triangles);
+            control<QCheckBox>(form, "CheckBox2")->setChecked(curves);
+        }
+    }
+
+    // Puts a fresh copy of the test data file `name`, where there is one, into the folder and
+    // returns its path there.
+    QString copy(const std::string& name) {
+        const std::string data = dataPath("window/" + name);
+        if (std::filesystem::exists(data))
+            settings.dir().write(name, readFile(data));
+        return QString::fromStdString(settings.dir().file(name));
+    }
+
+    // What the window shows, in the columns' order of the table's "state" rows.
+    std::string state() const {
+        std::string s = "Edit1=" + text("Edit1") + "|List=";
+        const auto* list = control<QListWidget>(form, "ListBox1");
+        for (int i = 0; i < list->count(); ++i)
+            s += (i == 0 ? "" : ",") + list->item(i)->text().toStdString();
+        s += "|Counts=";
+        for (const char* counter : {"Label8", "Label7", "Label4", "Label14", "Label11", "Label16"})
+            s += (std::string_view(counter) == "Label8" ? "" : " ") + text(counter);
+        const auto* bar = control<QProgressBar>(form, "ProgressBar1");
+        s += "|Bar=" + std::to_string(bar->value()) + "/" + std::to_string(bar->maximum()) + "|On=";
+        for (const char* button : {"Button1", "Button3", "Button5", "Button6"})
+            if (control<QWidget>(form, button)->isEnabled())
+                s += button[6];
+        s += "|Button2=" + text("Button2") + "|Folder=" + store.readInitialFolder().toStdString();
+        if (forcedCursor())
+            s += "|Cursor forced";
+        return control<QWidget>(form, "Label9")->isHidden() ? s : s + "|Waiting";
+    }
+
+    const std::string dir_ = settings.dir().path().string();
 };
 
+} // namespace
+
+TEST(TForm2Test, EveryCaseOfTheOperationsTable) {
+    const auto rows = dataTable("window-operations.csv");
+    for (std::size_t first = 0; first < rows.size();) {
+        SCOPED_TRACE(rows[first].at(0));
+        Operations window;
+        std::size_t row = first;
+        for (; row < rows.size() && rows[row].at(0) == rows[first].at(0); ++row) {
+            SCOPED_TRACE(rows[row].at(1) + ":" + rows[row].at(2));
+            window.step(rows[row].at(1), rows[row].at(2));
+        }
+        EXPECT_TRUE(window.events.empty()) << "unchecked: " << window.events.front();
+        first = row;
+    }
+}
+
 // Every caption still ends before its counter on every screen.
-TEST_F(TForm2Test, FitsEveryScreenWithEveryCaptionBeforeItsCounter) {
+TEST(TForm2Test, FitsEveryScreenWithEveryCaptionBeforeItsCounter) {
+    const TempSettings settings;
     for (const QSize available : tidytest::kScreens) {
         SCOPED_TRACE(std::to_string(available.width()) + "x" + std::to_string(available.height()));
-        TForm2 form{store_};
-        form.fitInto(QRect(QPoint(0, 0), available));
-        const double factor = tidytest::expectFitted(form, {1263, 766}, available, "Label1");
-        EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the size stays fixed";
-        auto* list = control<QListWidget>(form, "ListBox1");
+        TForm2 fitted;
+        fitted.fitInto(QRect(QPoint(0, 0), available));
+        const double factor = tidytest::expectFitted(fitted, {1263, 766}, available, "Label1");
+        EXPECT_EQ(fitted.minimumSize(), fitted.maximumSize()) << "the size stays fixed";
+        auto* list = control<QListWidget>(fitted, "ListBox1");
         list->addItem(QStringLiteral("Surface 1"));
         EXPECT_NEAR(list->visualItemRect(list->item(0)).height(), 25 * factor, 1.0);
         for (const auto& [caption, counter] : {std::pair{"Label3", "Label8"},
@@ -76,116 +220,20 @@ TEST_F(TForm2Test, FitsEveryScreenWithEveryCaptionBeforeItsCounter) {
                                                {"Label12", "Label14"},
                                                {"Label13", "Label11"},
                                                {"Label15", "Label16"}}) {
-            const auto* label = control<QLabel>(form, caption);
+            const auto* label = control<QLabel>(fitted, caption);
             EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
-            EXPECT_LT(label->geometry().right(), control<QLabel>(form, counter)->x()) << caption;
+            EXPECT_LT(label->geometry().right(), control<QLabel>(fitted, counter)->x()) << caption;
         }
-    }
-}
-
-TEST_F(TForm2Test, StartsOnButton2AndFirstActivationRestoresTheOptionsThatOnlyButton2Stores) {
-    EXPECT_EQ(form_.focusWidget(), control<QPushButton>(form_, "Button2"));
-    EXPECT_TRUE(control<QTimer>(form_, "Timer1")->isActive());
-    EXPECT_EQ(control<QTimer>(form_, "Timer1")->interval(), 10000);
-    EXPECT_EQ(control<QTimer>(form_, "Timer2")->interval(), 2000);
-    store_.writeOptions(true, false);
-    form_.show();
-    form_.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
-    EXPECT_TRUE(box("CheckBox1")->isChecked());
-    EXPECT_FALSE(box("CheckBox2")->isChecked());
-
-    // The user's ticks survive a modal dialog and the activation that follows it, also when
-    // the stored options changed meanwhile.
-    box("CheckBox1")->setChecked(false);
-    box("CheckBox2")->setChecked(true);
-    store_.writeOptions(true, true);
-    QDialog dialog(&form_);
-    QTimer::singleShot(0, &dialog, &QDialog::reject);
-    dialog.exec();
-    QEvent activation(QEvent::WindowActivate);
-    QApplication::sendEvent(&form_, &activation);
-    EXPECT_FALSE(box("CheckBox1")->isChecked());
-    EXPECT_TRUE(box("CheckBox2")->isChecked());
-
-    EXPECT_TRUE(form_.close());
-    expectStored(true, true); // the close box stores nothing
-
-    // Button2 stores them, clicked or pressed with Enter; asymmetric pairs show a swap.
-    for (const auto& [driehoeken, curve] : {std::pair{true, false}, {false, true}}) {
-        store_.writeOptions(!driehoeken, !curve);
-        form_.show();
-        box("CheckBox1")->setChecked(driehoeken);
-        box("CheckBox2")->setChecked(curve);
-        tidytest::act(form_, driehoeken ? "click:Button2" : "focus:Button2|key:Return");
-        EXPECT_FALSE(form_.isVisible());
-        expectStored(driehoeken, curve);
-    }
-
-    // A folder where the settings file belongs makes every write fail; the window closes.
-    std::filesystem::remove(settings_.dir().path() / "TQB55" / "tidyland.conf");
-    std::filesystem::create_directories(settings_.dir().path() / "TQB55" / "tidyland.conf");
-    form_.show();
-    form_.Button2Click();
-    EXPECT_FALSE(form_.isVisible());
-    EXPECT_TRUE(errors_.empty());
-}
-
-TEST_F(TForm2Test, LeftClickOnTheFileBoxClicksButton4) {
-    form_.show();
-    auto* edit = control<QLineEdit>(form_, "Edit1");
-    QSignalSpy button4(control<QPushButton>(form_, "Button4"), &QPushButton::clicked);
-    int openDialogs = 0;
-    form_.hooks().chooseOpenFile = [&](const QString&) -> std::optional<QString> {
-        ++openDialogs;
-        return std::nullopt;
-    };
-    QTest::mouseClick(edit, Qt::RightButton);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(button4.count(), 0);
-    QTest::mouseClick(edit, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return button4.count() == 1; }));
-    EXPECT_EQ(openDialogs, 1) << "the click runs open and scan";
-    EXPECT_TRUE(errors_.empty());
-}
-
-// Whatever escapes an operation, here from the open dialog, is shown once with the normal
-// cursor; the window stays as it was.
-TEST_F(TForm2Test, ErrorThatEscapesAnOperationIsShownAndTheWindowStaysAsItWas) {
-    form_.show();
-    auto* edit = control<QLineEdit>(form_, "Edit1");
-    edit->setText(QStringLiteral("/survey/road.xml"));
-    const struct {
-        std::function<void()> fail;
-        QString message;
-    } cases[] = {
-        {[] { throw 42; }, "The operation failed with an unknown error."},
-        {[] { throw std::runtime_error("box failed"); }, "box failed"},
-        {[] { throw std::bad_alloc(); }, "/survey/road.xml: not enough memory to load it"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message.toStdString());
-        errors_.clear();
-        cursorDuringError_ = Qt::BusyCursor;
-        form_.hooks().chooseOpenFile = [&](const QString&) -> std::optional<QString> {
-            c.fail();
-            return std::nullopt;
-        };
-        QTest::mouseClick(control<QPushButton>(form_, "Button4"), Qt::LeftButton);
-        EXPECT_EQ(errors_, std::vector<QString>{c.message});
-        EXPECT_EQ(cursorDuringError_, std::nullopt) << "the error box must show the normal cursor";
-        EXPECT_EQ(forcedCursor(), std::nullopt);
-        EXPECT_TRUE(form_.isVisible());
-        EXPECT_EQ(edit->text(), QStringLiteral("/survey/road.xml"));
     }
 }
 
 // The hooks' own dialogs: the save dialog asks before replacing a file and gives "" when closed;
 // a message shows each of its lines on one line.
-TEST_F(TForm2Test, RealDialogsBehindTheHooks) {
-    TForm2 window{store_};
+TEST(TForm2Test, RealDialogsBehindTheHooks) {
+    const TempSettings settings;
+    TForm2 window;
     window.setUpdaterProgram(QStringLiteral("tidylander-test-no-such-updater"));
-    const QString start = QString::fromStdString(settings_.dir().path().string());
+    const QString start = QString::fromStdString(settings.dir().path().string());
     QTimer::singleShot(0, &window, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr) << "no file dialog";
@@ -213,5 +261,3 @@ TEST_F(TForm2Test, RealDialogsBehindTheHooks) {
     window.hooks().inform(text);
     EXPECT_EQ(linesShown, 3);
 }
-
-} // namespace

@@ -17,9 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using tidytest::control;
 
-const QString kChecking = QStringLiteral("Checking for new versions...");
-const QString kNoNewVersion = QStringLiteral("No new version available...");
-
 // PATH holds only a temporary folder, where a test may put a stand-in for the updater.
 class WindowUpdateCheckTest : public ::testing::Test {
 protected:
@@ -29,21 +26,41 @@ protected:
     }
     void TearDown() override { qputenv("PATH", savedPath_); }
 
-    // A stand-in updater that logs its arguments, one run per line, after a pause: the log is
-    // there when the check has waited for it. It ends with a failure code, which the check
-    // does not look at.
-    void installUpdater() {
-        install("/bin/sleep 0.3\nprintf '%s|' \"$#\" \"$@\" >> '" + log() + "'\necho >> '" + log() +
-                "'\nexit 7\n");
-    }
+    // A stand-in updater that writes its process id first, then runs `body`.
     void install(const std::string& body) {
-        const std::string path = bin_.write("ZorbInternetUpdater.exe", "#!/bin/sh\n" + body);
+        const std::string path = bin_.write(
+            "ZorbInternetUpdater.exe", "#!/bin/sh\necho $$ > '" + pidFile() + ".new'\n/bin/mv '" +
+                                           pidFile() + ".new' '" + pidFile() + "'\n" + body);
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     }
 
+    std::string pidFile() const { return bin_.file("updater.pid"); }
     std::string log() const { return bin_.file("runs.log"); }
     std::string runs() const {
         return std::filesystem::exists(log()) ? tidytest::readFile(log()) : "";
+    }
+
+    // Lets the status go: it hides, and the updater runs no more.
+    void expectStatusHidden(TForm2& form, const std::string& ran) {
+        form.setUpdateCheckIntervals(0ms, 0ms);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !control<QTimer>(form, "Timer2")->isActive(); }));
+        EXPECT_FALSE(control<QLabel>(form, "Label10")->isVisible());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
+        EXPECT_EQ(runs(), ran);
+    }
+
+    // Events flow while the updater runs; it is gone with the window.
+    void expectKilledWithTheWindow(std::unique_ptr<TForm2> form) {
+        const pid_t pid = std::stoi(tidytest::readFile(pidFile()));
+        bool ticked = false;
+        QTimer::singleShot(20, form.get(), [&] { ticked = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 2000));
+        EXPECT_EQ(::kill(pid, 0), 0) << "the updater is still running";
+        form.reset();
+        errno = 0;
+        EXPECT_EQ(::kill(pid, 0), -1) << "a process or a zombie is left";
+        EXPECT_EQ(errno, ESRCH);
     }
 
     tidytest::TempDir bin_;
@@ -51,79 +68,62 @@ protected:
     tidytest::TempSettings settings_;
 };
 
-TEST_F(WindowUpdateCheckTest, StatusShowsWhetherTheUpdaterRanThenHides) {
-    for (const bool present : {true, false}) {
-        SCOPED_TRACE(present ? "updater present" : "no updater");
-        TForm2 form;
-        if (present)
-            installUpdater();
-        else
-            std::filesystem::remove(bin_.file("ZorbInternetUpdater.exe"));
-        std::filesystem::remove(log());
-        form.show();
-        // Check at once; keep the status up until the test lets it go.
-        form.setUpdateCheckIntervals(0ms, 1h);
-        auto* timer1 = control<QTimer>(form, "Timer1");
-        auto* timer2 = control<QTimer>(form, "Timer2");
-        auto* status = control<QLabel>(form, "Label10");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return timer2->isActive(); }));
-        EXPECT_FALSE(timer1->isActive());
-        EXPECT_EQ(runs(), present ? "1|/CHECK/SILENT|\n" : "");
-        EXPECT_TRUE(status->isVisible());
-        EXPECT_EQ(status->text(), present ? kNoNewVersion : kChecking);
-        EXPECT_TRUE(timer2->isActive());
-
-        form.setUpdateCheckIntervals(0ms, 0ms);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !timer2->isActive(); }));
-        EXPECT_FALSE(status->isVisible());
-        EXPECT_EQ(status->text(), present ? kNoNewVersion : kChecking);
-        // The check runs once per run of the program.
-        QCoreApplication::processEvents();
-        EXPECT_FALSE(timer1->isActive());
-        EXPECT_EQ(runs(), present ? "1|/CHECK/SILENT|\n" : "");
-    }
-}
-
-// An updater that never ends keeps neither the window nor anything else waiting: the window
-// goes on with the status up, and closing it leaves no process and no zombie behind, also when
-// the updater ignores the request to end.
-TEST_F(WindowUpdateCheckTest, UpdaterThatNeverEndsBlocksNothingAndDiesWithTheWindow) {
-    for (const char* ignoring : {"", "trap '' TERM\n"}) {
-        SCOPED_TRACE(*ignoring ? "ignoring TERM" : "ending on TERM");
-        const std::string pidFile = bin_.file("updater.pid");
-        std::filesystem::remove(pidFile);
-        install(std::string(ignoring) + "echo $$ > '" + pidFile + ".new'\n/bin/mv '" + pidFile +
-                ".new' '" + pidFile + "'\nexec /bin/sleep 30\n");
+// The status line shows whether the updater ran, and hides once it has ended. An updater that
+// never ends keeps neither the window nor anything else waiting, and closing the window leaves no
+// process and no zombie behind, also when it ignores the request to end. A window closed before
+// the check never starts it. The check runs once per run of the program.
+TEST_F(WindowUpdateCheckTest, EveryOutcomeOfTheUpdater) {
+    // Logs its arguments, one run per line, after a pause: the log is there when the check has
+    // waited for the end. The failure code is not looked at.
+    const std::string logged =
+        "/bin/sleep 0.3\nrun=$(printf '%s|' \"$#\" \"$@\")\necho \"$run\" >> '" + log() + "'\n";
+    const struct {
+        const char* what;
+        const char* body; // nullptr: no updater
+        bool closedFirst;
+        bool ends;
+        const char* status;
+    } cases[] = {
+        {"ending with a failure", "exit 7\n", false, true, "No new version available..."},
+        {"missing", nullptr, false, true, "Checking for new versions..."},
+        {"never ending", "exec /bin/sleep 30\n", false, false, "Checking for new versions..."},
+        {"never ending, ignoring TERM", "trap '' TERM\nexec /bin/sleep 30\n", false, false,
+         "Checking for new versions..."},
+        {"window closed before the check", "exit 0\n", true, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& file : {pidFile(), log(), bin_.file("ZorbInternetUpdater.exe")})
+            std::filesystem::remove(file);
+        if (c.body)
+            install(logged + c.body);
+        const std::string ran = c.body && !c.closedFirst ? "1|/CHECK/SILENT|\n" : "";
         auto form = std::make_unique<TForm2>();
         form->show();
-        form->setUpdateCheckIntervals(0ms, 0ms);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 10000));
-        const pid_t pid = std::stoi(tidytest::readFile(pidFile));
-        // Events still flow while the updater runs.
-        bool ticked = false;
-        QTimer::singleShot(20, form.get(), [&] { ticked = true; });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 2000));
-        EXPECT_EQ(::kill(pid, 0), 0) << "the updater is still running";
-        EXPECT_EQ(control<QLabel>(*form, "Label10")->text(), kChecking);
-        EXPECT_FALSE(control<QTimer>(*form, "Timer1")->isActive());
-        EXPECT_FALSE(control<QTimer>(*form, "Timer2")->isActive());
-
-        form.reset();
-        errno = 0;
-        EXPECT_EQ(::kill(pid, 0), -1) << "a process or a zombie is left";
-        EXPECT_EQ(errno, ESRCH);
+        // Check at once; keep the status up until the test lets it go.
+        form->setUpdateCheckIntervals(0ms, 1h);
+        auto* timer1 = control<QTimer>(*form, "Timer1");
+        auto* timer2 = control<QTimer>(*form, "Timer2");
+        auto* status = control<QLabel>(*form, "Label10");
+        if (c.closedFirst) {
+            form->close();
+            EXPECT_FALSE(timer1->isActive());
+            QTest::qWait(400);
+            EXPECT_FALSE(std::filesystem::exists(pidFile()));
+            continue;
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return c.ends ? timer2->isActive() : std::filesystem::exists(log()); }, 10000));
+        EXPECT_FALSE(timer1->isActive());
+        EXPECT_EQ(runs(), ran);
+        EXPECT_TRUE(status->isVisible());
+        EXPECT_EQ(status->text().toStdString(), c.status);
+        EXPECT_EQ(timer2->isActive(), c.ends);
+        if (c.ends)
+            expectStatusHidden(*form, ran);
+        else
+            expectKilledWithTheWindow(std::move(form));
     }
-}
-
-TEST_F(WindowUpdateCheckTest, WindowClosedBeforeTheCheckNeverStartsTheUpdater) {
-    installUpdater();
-    TForm2 form;
-    form.show();
-    form.setUpdateCheckIntervals(0ms, 0ms);
-    form.close();
-    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
-    QTest::qWait(50);
-    EXPECT_EQ(runs(), "");
 }
 
 } // namespace
