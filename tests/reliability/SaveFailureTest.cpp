@@ -414,8 +414,9 @@ bool run(const std::string& command) {
 
 } // namespace
 
-// A file with an ACL and a user attribute keeps them, and one without an ACL does not take the
-// folder's default ACL; a member of the file's group, who cannot keep the owner, keeps the group.
+// A file with an ACL and a user attribute keeps them, and one without an ACL, saved through a
+// link to it, does not take the folder's default ACL; a member of the file's group, who cannot keep
+// the owner, keeps the group.
 TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
     const bool nobody = !whyTidylandCannotRunAsNobody(); // else the owner cannot be changed
     if (!run("command -v setfacl"))
@@ -423,7 +424,7 @@ TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
     TempDir dir;
     chmod(dir.path().c_str(), 0777);
     const std::string withAcl = survey(dir, "with-acl.xml");
-    const std::string plain = survey(dir, "plain.xml");
+    survey(dir, "plain.xml");
     const std::string team = survey(dir, "team.xml");
     ASSERT_TRUE(!nobody || chown(withAcl.c_str(), kNobody, 50) == 0);
     ASSERT_EQ(chmod(withAcl.c_str(), 0640), 0);
@@ -432,11 +433,12 @@ TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
     ASSERT_TRUE(run("setfacl -d -m u:1234:rwx " + dir.path().string()));
     ASSERT_TRUE(!nobody || chown(team.c_str(), 0, 50) == 0);
     ASSERT_EQ(chmod(team.c_str(), 0664), 0);
+    std::filesystem::create_symlink("plain.xml", dir.path() / "link.xml");
 
     const struct {
         std::string file;
         bool asNobody;
-    } cases[] = {{withAcl, false}, {plain, false}, {team, true}};
+    } cases[] = {{withAcl, false}, {dir.file("link.xml"), false}, {team, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         if (c.asNobody && !nobody)
@@ -445,6 +447,8 @@ TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
         expectCleaned(c.file, ChildOptions{c.asNobody, {}, {50}});
         EXPECT_EQ(whatTheFileCarries(c.file, !c.asNobody), before);
     }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.xml"))
+        << "the link's target is saved";
 }
 
 // The temporary name of a file whose name nearly fills the 255 bytes a name may have is cut
