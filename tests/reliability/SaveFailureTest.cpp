@@ -23,10 +23,8 @@
 #include <set>
 #include <sys/inotify.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -288,6 +286,13 @@ std::string survey(const TempDir& dir, const std::string& name) {
     return dir.write(name, surveyOfSize(4096));
 }
 
+// A node of `type` at "node" in the folder, or "" where this user cannot make it (a device).
+std::function<std::string(const TempDir&)> nodeOf(mode_t type, dev_t device = 0) {
+    return [=](const TempDir& d) {
+        return mknod(d.file("node").c_str(), type | 0666, device) == 0 ? d.file("node") : "";
+    };
+}
+
 const RefusedDestination kRefusedDestinations[] = {
     {"standard output, appended to a log", [](const TempDir&) { return "/dev/stdout"; },
      "\"/dev/stdout\" is a device or system path, not a regular file"},
@@ -306,31 +311,10 @@ const RefusedDestination kRefusedDestinations[] = {
          return d.file("devices/null");
      },
      "is a device or system path"},
-    {"a device node outside /dev",
-     [](const TempDir& d) {
-         return mknod(d.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? d.file("null")
-                                                                                  : "";
-     },
+    {"a device node outside /dev", nodeOf(S_IFCHR, makedev(1, 3)),
      "a device is not a file to replace"},
-    {"a FIFO",
-     [](const TempDir& d) {
-         return mkfifo(d.file("fifo").c_str(), 0666) == 0 ? d.file("fifo") : "";
-     },
-     "a FIFO is not a file to replace"},
-    {"a socket",
-     [](const TempDir& d) {
-         sockaddr_un address{};
-         address.sun_family = AF_UNIX;
-         const std::string path = d.file("socket");
-         if (path.size() >= sizeof address.sun_path)
-             return std::string();
-         path.copy(address.sun_path, path.size());
-         const int s = socket(AF_UNIX, SOCK_STREAM, 0);
-         const bool bound = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-         close(s);
-         return bound ? path : "";
-     },
-     "a socket is not a file to replace"},
+    {"a FIFO", nodeOf(S_IFIFO), "a FIFO is not a file to replace"},
+    {"a socket", nodeOf(S_IFSOCK), "a socket is not a file to replace"},
     {"a folder",
      [](const TempDir& d) {
          std::filesystem::create_directory(d.path() / "folder");
