@@ -71,11 +71,9 @@ std::string snapshot(const std::filesystem::path& folder) {
 }
 
 // The run on `file` failed for `reason` and left its folder as it was.
-void expectRefused(const Outcome& r, const std::string& file, const std::string& reason,
-                   const std::filesystem::path& folder, const std::string& before) {
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err.rfind("tidyland: " + file + ": ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+void expectRefusedAndKept(const Outcome& r, const std::string& file, const std::string& reason,
+                          const std::filesystem::path& folder, const std::string& before) {
+    expectRefused(r, "tidyland: " + file + ": ", reason);
     EXPECT_EQ(snapshot(folder), before) << "the folder changed";
 }
 
@@ -214,7 +212,7 @@ TEST_P(SaveFaultTest, RefusedWithTheFileIntactAndNothingLeft) {
         for (const auto& args : writingCommands(file, output)) {
             SCOPED_TRACE(commandLine(args));
             const Outcome r = runTidyland(args, options);
-            expectRefused(r, file, f.reason, folder, before);
+            expectRefusedAndKept(r, file, f.reason, folder, before);
             EXPECT_NE(r.err.find(": cannot save: "), std::string::npos) << r.err;
         }
     }
@@ -365,7 +363,7 @@ TEST(SaveFailureTest, DestinationsThatAreNoFileToReplace) {
             SCOPED_TRACE(commandLine(args));
             const Outcome r =
                 runTidyland(args, ChildOptions{c.asNobody && nobody, {}, {}, {}, log});
-            expectRefused(r, args.back(), c.reason, dir.path(), before);
+            expectRefusedAndKept(r, args.back(), c.reason, dir.path(), before);
             EXPECT_NE(r.err.find(destination + ": "), std::string::npos) << r.err;
         }
     }
