@@ -2,16 +2,12 @@
 #include "landxml/Document.h"
 
 #include "TestSupport.h"
-#include "XmlDump.h"
 #include "landxml/Error.h"
 #include "landxml/Nodes.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 using tidy::Document;
-using tidytest::dump;
 using tidytest::readFile;
 using tidytest::TempDir;
 
@@ -23,23 +19,6 @@ TEST(DocumentTest, NothingLoadedIsNeverSaved) {
     EXPECT_FALSE(missing.root());
     EXPECT_THROW(missing.save(dir.file("out.xml")), tidy::Error);
     EXPECT_EQ(dir.listing(), "");
-}
-
-TEST(DocumentTest, RealExportsRoundTripUnchangedInContent) {
-    for (const char* name : {"lutraconsulting-qgis-landxml-mesh-plugin__Example_Clean.xml",
-                             "buildingSMART-Finland-InfraModel__M3_Terrain.mm.xml",
-                             "nathancrews-LandXML2glTF__polyline.xml"}) {
-        std::string path = tidytest::realDataPath(name);
-        if (!std::filesystem::exists(path))
-            GTEST_SKIP() << path << " is not available";
-        TempDir dir;
-        Document doc = Document::open(path);
-        ASSERT_TRUE(doc.loaded()) << name;
-        doc.save(dir.file("copy.xml"));
-        Document copy = Document::open(dir.file("copy.xml"));
-        EXPECT_EQ(copy.encoding(), doc.encoding()) << name;
-        EXPECT_EQ(dump(copy.xml()), dump(doc.xml())) << name;
-    }
 }
 
 // Refusals of bad input are files of tests/reliability/badinput, each with its expected message;

@@ -291,24 +291,23 @@ std::function<std::string(const TempDir&)> nodeOf(mode_t type, dev_t device = 0)
     };
 }
 
+// A symbolic link "link" to `target` in the folder, and the destination `below` it.
+std::function<std::string(const TempDir&)> linkTo(std::string target, std::string below = "") {
+    return [=](const TempDir& d) {
+        std::filesystem::create_symlink(target, d.path() / "link");
+        return d.file("link" + below);
+    };
+}
+
 const RefusedDestination kRefusedDestinations[] = {
     {"standard output, appended to a log", [](const TempDir&) { return "/dev/stdout"; },
      "\"/dev/stdout\" is a device or system path, not a regular file"},
     {"a descriptor in /proc", [](const TempDir&) { return "/proc/self/fd/1"; },
      "is a device or system path"},
     {"a device in /dev", [](const TempDir&) { return "/dev/null"; }, "is a device or system path"},
-    {"a link to standard output",
-     [](const TempDir& d) {
-         std::filesystem::create_symlink("/dev/stdout", d.path() / "out.xml");
-         return d.file("out.xml");
-     },
+    {"a link to standard output", linkTo("/dev/stdout"),
      "\"/dev/stdout\" is a device or system path"},
-    {"a name in a folder linked to /dev",
-     [](const TempDir& d) {
-         std::filesystem::create_directory_symlink("/dev", d.path() / "devices");
-         return d.file("devices/null");
-     },
-     "is a device or system path"},
+    {"a name in a folder linked to /dev", linkTo("/dev", "/null"), "is a device or system path"},
     {"a device node outside /dev", nodeOf(S_IFCHR, makedev(1, 3)),
      "a device is not a file to replace"},
     {"a FIFO", nodeOf(S_IFIFO), "a FIFO is not a file to replace"},
