@@ -2,6 +2,7 @@
 #include "Catalogue.h"
 
 #include "TestSupport.h"
+#include "Tidyland.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -147,6 +148,14 @@ void expectNoFileKept(const TempDir& dir, NoFile kind) {
         EXPECT_EQ(readFile(kind == NoFile::Folder ? path + "/inside.txt" : path),
                   kind == NoFile::Folder ? "kept" : catalogueBytes(catalogue().front()));
     }
+}
+
+void expectRefused(const Outcome& r, const std::string& beginning, const std::string& says) {
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.rfind(beginning, 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 std::string catalogueFolder() {

@@ -85,6 +85,11 @@ std::string makeNoFile(const TempDir& dir, NoFile kind);
 // The folder still holds what it held, and no other file.
 void expectNoFileKept(const TempDir& dir, NoFile kind);
 
+struct Outcome;
+// The run failed with a message of one line that begins with `beginning` and says `says`, and
+// wrote nothing to standard output.
+void expectRefused(const Outcome& r, const std::string& beginning, const std::string& says);
+
 // The name the surfaces of the catalogue files carry, and the answers the operations give.
 constexpr std::string_view kSurfaceName = "EG";
 constexpr std::string_view kNewName = "Existing ground";
