@@ -69,6 +69,9 @@ const Truth kTruths[] = {
     {"memory runs out", "scan --count-triangles FILE", "large.xml",
      [] { return largeSurvey(64 << 20); }, ChildOptions{false, {}, {}, 160 << 20}, 1,
      "large.xml: not enough memory to load it\n"},
+    {"memory runs out drawing", "render -o out.png FILE", "large.xml",
+     [] { return largeSurvey(64 << 20); }, ChildOptions{false, {}, {}, 160 << 20}, 1,
+     "large.xml: not enough memory to load it\n"},
 };
 
 } // namespace
