@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Png.h"
 
+#include "landxml/AtomicFile.h"
 #include "landxml/Error.h"
 
 #include <zlib.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
 
 namespace tidycli {
 
@@ -96,31 +91,11 @@ std::string encodePng(const tidy::Picture& picture) {
 }
 
 void writeFileAtomically(const std::string& path, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::random_device random;
-    // Appended piece by piece: GCC 12 warns wrongly about a chain of string additions here.
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".tidy-";
-    name += std::to_string(random());
-    const fs::path temporary = target.parent_path() / name;
-    auto fail = [&](int error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw tidy::Error(path + ": cannot write: " + std::strerror(error));
-    };
-    std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
-    if (!file)
-        throw tidy::Error(path + ": cannot write: " + std::strerror(errno));
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeError = errno;
-    if (std::fclose(file) != 0 || !written)
-        fail(written ? errno : writeError);
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error)
-        fail(error.value());
+    // The document's own writer: temporary file, signals and file size limit handled, the
+    // destination checked and replaced whole or not at all.
+    tidy::AtomicFile file(path, {path, tidy::stampOf(path)});
+    file.write(bytes.data(), bytes.size());
+    file.commit();
 }
 
 } // namespace tidycli

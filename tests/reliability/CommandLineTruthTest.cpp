@@ -33,7 +33,8 @@ std::string largeSurvey(size_t bytes) {
 
 struct Truth {
     const char* what;
-    const char* command;  // the arguments, split at blanks; "FILE" stands for the file
+    const char* command;  // the arguments, split at blanks; "FILE" stands for the file, "OUT"
+                          // for out.png beside it
     std::string fileName; // in a fresh folder
     std::function<std::string()> content; // none: the file does not exist
     ChildOptions options;
@@ -69,9 +70,12 @@ const Truth kTruths[] = {
     {"memory runs out", "scan --count-triangles FILE", "large.xml",
      [] { return largeSurvey(64 << 20); }, ChildOptions{false, {}, {}, 160 << 20}, 1,
      "large.xml: not enough memory to load it\n"},
-    {"memory runs out drawing", "render -o out.png FILE", "large.xml",
+    {"memory runs out drawing", "render -o OUT FILE", "large.xml",
      [] { return largeSurvey(64 << 20); }, ChildOptions{false, {}, {}, 160 << 20}, 1,
      "large.xml: not enough memory to load it\n"},
+    {"drawing past the file size limit", "render -o OUT FILE", "sample.xml",
+     [] { return readFile(samplePath("sample.xml")); }, ChildOptions{false, 1024}, 1,
+     "out.png: cannot save: cannot write", "", 300},
 };
 
 } // namespace
@@ -94,7 +98,7 @@ TEST(CommandLineTruthTest, StatusAndMessagesTellWhatHappened) {
         std::vector<std::string> args;
         std::istringstream words(t.command);
         for (std::string word; words >> word;)
-            args.push_back(word == "FILE" ? file : word);
+            args.push_back(word == "FILE" ? file : word == "OUT" ? dir.file("out.png") : word);
         const Outcome r = runTidyland(args, t.options);
         EXPECT_EQ(r.status, t.status) << r.err;
         if (t.err.empty()) {
