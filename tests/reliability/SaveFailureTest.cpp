@@ -354,6 +354,8 @@ TEST(SaveFailureTest, DestinationsThatAreNoFileToReplace) {
             continue; // a device node needs root
         const std::string before = snapshot(dir.path());
         auto commands = writingCommands(file, destination);
+        // The picture is written the same way; it needs a survey with points to draw.
+        commands.push_back({"render", "-o", destination, samplePath("sample.xml")});
         if (c.inPlaceToo) {
             const auto inPlace = writingCommands(destination);
             commands.insert(commands.end(), inPlace.begin(), inPlace.end());
