@@ -55,8 +55,9 @@ const Truth kTruths[] = {
     {"JSON report to a full disk", "scan --json FILE", "survey.xml", kSmall, kReportToFullDisk, 1,
      "cannot write the report to standard output"},
     {"help to a full disk", "--help", "", nullptr, kReportToFullDisk, 1, ""},
-    {"a name that is not UTF-8", "scan --json FILE", "caf\xE9 \xC3\xA9.xml", kSmall, kAsUsual, 0,
-     "", "caf\xEE\xBF\xA9 \xC3\xA9.xml\",\"surfaces\":[\"EG\"]"},
+    {"a name that is not UTF-8", "scan --json FILE", "caf\xE9 \x80 \xE0\xA0\x80 \xC3\xA9.xml",
+     kSmall, kAsUsual, 0, "",
+     "caf\xEE\xBF\xA9 \xEE\xBE\x80 \xE0\xA0\x80 \xC3\xA9.xml\",\"surfaces\":[\"EG\"]"},
     {"a 5 MB face attribute", "clean --triangles --in-place FILE", "survey.xml",
      [] { return surveyWith("EG", kLongValue, "3"); }, kAsUsual, 1,
      "attribute \"i\": \"999999999999999999999999999999999999999999999999999999999999...\" is "
