@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -149,6 +150,20 @@ tidy::EditAndSaveObserver quietObserver(const std::string& saveAsDestination) {
     return {.chooseSaveFile = [saveAsDestination] { return saveAsDestination; }};
 }
 
+// An edit of `source` saved to `destination` when it asks for a save: refused cleanly, or what
+// it wrote loads again.
+void expectEditLoads(const std::string& source, const std::string& destination, const char* what,
+                     const std::function<bool(tidy::Document&)>& edit) {
+    if (refusedCleanly(source, destination,
+                       [&] {
+                           tidy::runOnFile(source, [&](tidy::Document& doc) {
+                               return edit(doc) ? destination : std::string();
+                           });
+                       }) &&
+        fs::exists(destination))
+        expectLoads(destination, what);
+}
+
 // Scan, edit and save with both passes to a new file and in place, renaming with answers that
 // need escaping, a cancel, an empty name and a character Latin-1 and ASCII cannot hold, and
 // colouring with the stored index, a cancel and the last palette entry. Whether the file loads.
@@ -175,30 +190,16 @@ bool runEveryOperation(const std::string& bytes) {
                                         {true, "snow \xE2\x98\x83"}};
     int asked = 0, picked = 0;
     const auto askName = [&](const std::string&) { return answers[asked++ % 4]; };
-    if (refusedCleanly(source, renamed,
-                       [&] {
-                           tidy::runOnFile(source, [&](tidy::Document& doc) {
-                               return tidy::RenameSurfaces(doc, {.askName = askName}).write
-                                          ? renamed
-                                          : "";
-                           });
-                       }) &&
-        fs::exists(renamed))
-        expectLoads(renamed, "renaming");
+    expectEditLoads(source, renamed, "renaming", [&](tidy::Document& doc) {
+        return tidy::RenameSurfaces(doc, {.askName = askName}).write;
+    });
     const auto pickColor = [&](const std::string&, std::int32_t preset) {
         const int answer = picked++ % 3;
         return answer == 0 ? preset : answer == 1 ? -1 : 255;
     };
-    if (refusedCleanly(source, colored,
-                       [&] {
-                           tidy::runOnFile(source, [&](tidy::Document& doc) {
-                               return tidy::AssignSurfaceColors(doc, {.pickColor = pickColor}).write
-                                          ? colored
-                                          : "";
-                           });
-                       }) &&
-        fs::exists(colored))
-        expectLoads(colored, "colouring");
+    expectEditLoads(source, colored, "colouring", [&](tidy::Document& doc) {
+        return tidy::AssignSurfaceColors(doc, {.pickColor = pickColor}).write;
+    });
     return loads;
 }
 
