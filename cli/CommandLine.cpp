@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <set>
 #include <string_view>
 
 namespace tidycli {
@@ -30,6 +31,15 @@ constexpr const char* kHelpNotes = R"(
 anything under /dev, /proc or /sys), a file you may not write and a file with several hard
 links are refused, and so is a file that changed on disk while it was being worked on.
 
+Each option is given once at most; --name and --color once for each OLD or NAME. A flag takes
+no value: --triangles=false is refused, leave the flag out instead.
+
+The report and the messages show text from a file, and file names, so that it cannot steer the
+terminal: a carriage return and a line feed as \r and \n, the other control characters, DEL
+and each byte that is not part of valid UTF-8 as \xHH, U+0080 to U+009F as \u00HH (a
+backslash itself stays as it is). A value quoted in a message is cut after 60 bytes. --json
+gives every name exactly.
+
 --json writes one JSON object per FILE and line, always valid UTF-8. A byte of a file name (or
 of a message quoting one) that is not part of valid UTF-8 is written as the private-use
 character U+EF80 + (byte - 0x80), so byte 0xE9 becomes U+EFE9; mapping U+EF80..U+EFFF back to
@@ -42,7 +52,6 @@ ran out, or the report could not be written; 2 for a wrong command line.
 
 constexpr int kLargestSide = 16384;
 const std::string_view kCommands[] = {"scan", "clean", "rename", "color", "render"};
-const std::string_view kValueOptions[] = {"-o", "--name", "--color", "--surface", "--size"};
 
 using Pair = std::pair<std::string, std::string>;
 
@@ -134,7 +143,6 @@ CLI::Option* addRepeated(CLI::App& sub, const std::string& name, std::vector<std
 CLI::App& addCommand(CLI::App& app, const std::string& name, const std::string& what,
                      Collected& in) {
     CLI::App& sub = *app.add_subcommand(name, what);
-    sub.allow_extras(); // an unknown option is reported by checkOptions, in our words
     sub.add_flag("--json", in.command.json, "one JSON object per FILE and line on stdout");
     sub.add_option("FILE", in.command.files, "the LandXML files")->type_name("");
     return sub;
@@ -155,12 +163,13 @@ void addCommands(CLI::App& app, Collected& in) {
     clean.add_flag("--curves", c.curves, "correct curves for missing \"rot\" attribute");
     addWriteMode(clean, in);
     CLI::App& rename = addCommand(app, "rename", "Rename surfaces in each FILE.", in);
-    addRepeated(rename, "--name", in.names, "OLD=NEW", "the surface named OLD gets NEW")
+    addRepeated(rename, "--name", in.names, "OLD=NEW",
+                "the surface named OLD gets NEW; one pair an OLD")
         ->check(nameCheck);
     addWriteMode(rename, in);
     CLI::App& color = addCommand(app, "color", "Assign surface colours in each FILE.", in);
     addRepeated(color, "--color", in.colors, "NAME=INDEX",
-                "the surface NAME gets INDEX (-1 to 255); the first pair for a name wins")
+                "the surface NAME gets INDEX (-1 to 255); one pair a NAME")
         ->check(colorCheck);
     addWriteMode(color, in);
     CLI::App& render = addCommand(app, "render", "Draw one surface of FILE as a PNG.", in);
@@ -170,20 +179,41 @@ void addCommands(CLI::App& app, Collected& in) {
     addRepeated(render, "-o", in.outputs, "OUT.png", "the picture to write")->check(outputCheck);
 }
 
-// Arguments after "--" are files whatever they look like, so only those before it are parsed.
-// An option's value may be "--" itself.
+// The arguments before "--" as CLI11 is to read them, and those after it, which are files
+// whatever they look like. Each argument that looks like an option must be one of the
+// command's: a flag without a value ("--triangles=false" would turn a repair off in silence), or
+// an option whose value follows, as "--size=WxH" or "--size WxH" (even "--" is a value there).
+// "--name=" is split here, as CLI11 would take the next argument for its empty value.
 std::pair<std::vector<std::string>, std::vector<std::string>>
-splitAtDoubleHyphen(const std::vector<std::string>& args) {
+readArguments(const std::vector<std::string>& args, const CLI::App& command) {
+    std::vector<std::string> parsed{args[0]};
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), args[i]) !=
-            std::end(kValueOptions)) {
-            ++i;
-        } else if (args[i] == "--") {
-            return {{args.begin(), args.begin() + std::ptrdiff_t(i)},
-                    {args.begin() + std::ptrdiff_t(i) + 1, args.end()}};
+        const std::string& arg = args[i];
+        if (arg == "--")
+            return {parsed, {args.begin() + std::ptrdiff_t(i) + 1, args.end()}};
+        if (arg.size() < 2 || arg[0] != '-') {
+            parsed.push_back(arg);
+            continue;
+        }
+        const bool isLong = arg[1] == '-';
+        const std::size_t eq = isLong ? arg.find('=') : std::string::npos;
+        const std::string name = isLong ? arg.substr(0, eq) : arg.substr(0, 2); // -oOUT: -o
+        const CLI::Option* option = command.get_option_no_throw(name);          // --help included
+        if (!option || (isLong && name.size() < 3) || (!isLong && name != "-o"))
+            throw UsageError{"unknown option \"" + arg + "\" for " + command.get_name()};
+        if (option->get_items_expected_min() == 0) {
+            if (name != arg)
+                throw UsageError{name + " takes no value" + got(arg)};
+            parsed.push_back(arg);
+        } else if (eq != std::string::npos) {
+            parsed.insert(parsed.end(), {name, arg.substr(eq + 1)});
+        } else {
+            parsed.push_back(arg);
+            if (name == arg && i + 1 < args.size())
+                parsed.push_back(args[++i]);
         }
     }
-    return {args, {}};
+    return {parsed, {}};
 }
 
 // CLI11's errors in this program's words: a value's own check says what is wrong with it.
@@ -200,15 +230,22 @@ splitAtDoubleHyphen(const std::vector<std::string>& args) {
     }
 }
 
-void checkOptions(const CLI::App& sub, const Collected& in) {
-    std::vector<std::string> unknown = sub.remaining();
-    for (const std::string& file : in.command.files)
-        if (file.size() > 1 && file[0] == '-')
-            unknown.push_back(file);
-    if (!unknown.empty())
-        throw UsageError{"unknown option \"" + unknown.front() + "\" for " + sub.get_name()};
-    if (in.outputs.size() > 1)
-        throw UsageError{"-o given twice"};
+void checkOptions(const Collected& in) {
+    const std::pair<const char*, const std::vector<std::string>&> single[] = {
+        {"-o", in.outputs}, {"--surface", in.surfaces}, {"--size", in.sizes}};
+    for (const auto& [option, values] : single)
+        if (values.size() > 1)
+            throw UsageError{std::string(option) + " given twice"};
+    // Two answers for one surface would leave the choice to the order of the arguments.
+    const auto refuseTwoFor = [](const char* option, const std::vector<std::string>& pairs,
+                                 bool atLast) {
+        std::set<std::string> seen;
+        for (const std::string& text : pairs)
+            if (const std::string name = splitPair(text, atLast)->first; !seen.insert(name).second)
+                throw UsageError{std::string(option) + " given twice for \"" + name + "\""};
+    };
+    refuseTwoFor("--name", in.names, false);
+    refuseTwoFor("--color", in.colors, true);
 }
 
 void checkFiles(const Command& c) {
@@ -238,17 +275,22 @@ Command finish(Collected& in, std::vector<std::string> files) {
         c.colors.emplace(pair.first, *decimal(pair.second, -1, 255));
     }
     if (!in.surfaces.empty())
-        c.surface = in.surfaces.back();
+        c.surface = in.surfaces.front();
     if (!in.sizes.empty())
-        std::tie(c.width, c.height) = *pictureSize(in.sizes.back());
+        std::tie(c.width, c.height) = *pictureSize(in.sizes.front());
     return c;
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& args) {
-    if (args.empty())
+CommandLine parseCommandLine(const std::vector<std::string>& given) {
+    if (given.empty())
         throw UsageError{"no command given"};
+    if (given[0] == "--version" && given.size() > 1)
+        throw UsageError{"--version takes nothing after it"};
+    std::vector<std::string> args = given;
+    if (given[0] == "--help" && given.size() > 1) // --help COMMAND is COMMAND --help
+        std::swap(args[0], args[1]);
     if (args[0] != "--help" && args[0] != "--version" &&
         std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
         throw UsageError{"unknown command \"" + args[0] + "\""};
@@ -260,7 +302,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     app.formatter(std::make_shared<HelpFormatter>());
     Collected in;
     addCommands(app, in);
-    auto [parsed, files] = splitAtDoubleHyphen(args);
+    std::vector<std::string> parsed = args, files;
+    if (args[0] != "--help" && args[0] != "--version")
+        std::tie(parsed, files) = readArguments(args, *app.get_subcommand(args[0]));
     try {
         app.parse(std::vector<std::string>(parsed.rbegin(), parsed.rend()));
     } catch (const CLI::CallForHelp&) {
@@ -273,7 +317,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
     const CLI::App& sub = *app.get_subcommands().front();
     in.command.name = sub.get_name();
-    checkOptions(sub, in);
+    checkOptions(in);
     Command command = finish(in, std::move(files));
     checkFiles(command);
     return {std::nullopt, std::move(command)};

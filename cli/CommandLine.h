@@ -28,7 +28,7 @@ struct Command {
     bool inPlace = false;
     std::optional<std::string> output;
     std::vector<std::pair<std::string, std::string>> names; // --name OLD=NEW, in order
-    std::map<std::string, std::int32_t> colors;             // --color NAME=INDEX, first wins
+    std::map<std::string, std::int32_t> colors;             // --color NAME=INDEX
     std::optional<std::string> surface;                     // render --surface
     int width = 1600;                                       // render --size
     int height = 1200;

@@ -26,7 +26,7 @@ namespace {
 void progress(const std::string& file, const char* what) {
     static const bool terminal = errorIsTerminal();
     if (terminal)
-        std::cerr << "\r\033[K" << file << ": " << what << std::flush;
+        std::cerr << "\r\033[K" << tidy::shownText(file) << ": " << what << std::flush;
 }
 void progressDone() {
     static const bool terminal = errorIsTerminal();
@@ -165,7 +165,8 @@ int runFiles(const Command& c) {
             // Core messages already begin with the file's name.
             const auto& message = result["error"].get_ref<const std::string&>();
             bool named = message.rfind(file + ":", 0) == 0;
-            std::cerr << "tidyland: " << (named ? "" : file + ": ") << message << "\n";
+            std::cerr << "tidyland: " << tidy::shownText((named ? "" : file + ": ") + message)
+                      << "\n";
             continue;
         }
         if (c.json)

@@ -1,34 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Output.h"
 
+#include "landxml/Error.h"
+#include "landxml/Utf8.h"
+
 #include <string_view>
 
 namespace tidycli {
 
 namespace {
-
-// The length of the well-formed UTF-8 character at the start of `s`, or 0: no overlong forms,
-// no surrogates, nothing above U+10FFFF.
-size_t utf8CharacterAt(std::string_view s) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = byte(0);
-    if (c < 0x80)
-        return 1;
-    const size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                     : c >= 0xE0 && c <= 0xEF ? 3
-                     : c >= 0xF0 && c <= 0xF4 ? 4
-                                              : 0;
-    if (n == 0 || s.size() < n)
-        return 0;
-    for (size_t i = 1; i < n; ++i)
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-    const unsigned char second = byte(1);
-    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
-        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F))
-        return 0;
-    return n;
-}
 
 // `s` with each byte that is not UTF-8 (a file name on Linux may hold any) as U+EF80 +
 // (byte - 0x80): three bytes EE BE/BF xx, so that the line stays UTF-8 and the byte can be
@@ -37,7 +17,7 @@ std::string wellFormed(const std::string& s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
-        const size_t n = utf8CharacterAt(std::string_view(s).substr(i));
+        const size_t n = tidy::detail::utf8CharacterLength(std::string_view(s).substr(i));
         if (n > 0) {
             out.append(s, i, n);
             i += n;
@@ -75,10 +55,10 @@ std::string withUnicodeEscapes(const std::string& json) {
     return out;
 }
 
-// Plain text for people: strings unquoted, null as "-".
+// Plain text for people: strings unquoted and shown safely, null as "-".
 std::string plain(const Object& value) {
     if (value.is_string())
-        return value.get_ref<const std::string&>();
+        return tidy::shownText(value.get_ref<const std::string&>());
     if (value.is_null())
         return "-";
     if (!value.is_structured())
@@ -107,12 +87,13 @@ void writeReport(std::ostream& out, const Object& object) {
             continue;
         }
         if (key == "messages") {
+            // An outcome message may run over several lines; each is shown on its own.
             for (const Object& m : value) {
-                std::string text = plain(m);
-                for (size_t nl = text.find('\n'); nl != std::string::npos;
-                     nl = text.find('\n', nl + 3))
-                    text.insert(nl + 1, "  ");
-                out << "  " << text << "\n";
+                const std::string& text = m.get_ref<const std::string&>();
+                for (size_t at = 0, nl = 0; nl != std::string::npos; at = nl + 1) {
+                    nl = text.find('\n', at);
+                    out << "  " << tidy::shownText(text.substr(at, nl - at)) << "\n";
+                }
             }
             continue;
         }

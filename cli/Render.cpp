@@ -25,7 +25,7 @@ pugi::xml_node findSurface(const tidy::Document& document, const Command& option
                                                    : tidy::listedSurface(document, 0);
     if (!surface)
         throw tidy::Error(file + (options.surface
-                                      ? ": no surface named \"" + *options.surface + "\""
+                                      ? ": no surface named " + tidy::quotedText(*options.surface)
                                       : ": no surface to draw"));
     return surface;
 }
@@ -55,11 +55,14 @@ Object render(const Command& options, const std::string& file) {
     tidy::SurfaceModel model;
     const tidy::Picture picture = draw(options, file, model);
     if (model.faceCount == 0)
-        throw tidy::Error(file + ": surface \"" + model.name + "\" has no faces to draw");
+        throw tidy::Error(file + ": surface " + tidy::quotedText(model.name) +
+                          " has no faces to draw");
     if (model.skippedFaces == model.faceCount)
-        throw tidy::Error(file + ": surface \"" + model.name + "\": " + tidy::describeGaps(model));
+        throw tidy::Error(file + ": surface " + tidy::quotedText(model.name) + ": " +
+                          tidy::describeGaps(model));
     if (model.skippedFaces > 0)
-        std::cerr << "tidyland: " << file << ": warning: " << tidy::describeGaps(model) << "\n";
+        std::cerr << "tidyland: "
+                  << tidy::shownText(file + ": warning: " + tidy::describeGaps(model)) << "\n";
     writeFileAtomically(output, encodePng(picture));
     return {{"file", file},
             {"output", output},

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
+#include "landxml/Error.h"
 
 #include <iostream>
 
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     try {
         line = parseCommandLine(args);
     } catch (const UsageError& e) {
-        std::cerr << "tidyland: " << e.message << "\n" << kUsage;
+        std::cerr << "tidyland: " << tidy::shownText(e.message) << "\n" << kUsage;
         return kUsageError;
     }
     if (line.text) {

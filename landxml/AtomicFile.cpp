@@ -12,6 +12,10 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 #include <unistd.h>
 #include <vector>
 
@@ -103,23 +107,45 @@ extern "C" void removeTemporaryAndEnd(int signal) {
     ::raise(signal); // SA_RESETHAND restored the default action: the process ends as it would
 }
 
-// While it lives, SIGINT, SIGTERM and SIGHUP remove the temporary file before they end the
-// process; a signal the program handles or ignores itself is left to it. SIGXFSZ is held back,
-// so that a write beyond the file size limit fails with EFBIG rather than ending the process.
+// The signals whose default action ends the process and that come from outside the program: a
+// user (Ctrl-C, Ctrl-\, kill), the terminal, a CPU time limit, a timer, a closed pipe, a power
+// failure, another program's SIGUSR1 or real-time signal. SIGABRT too, which the runtime raises
+// when it gives up (std::terminate). A fault of the program itself (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE, SIGTRAP, SIGSYS) keeps its default: its state is not to be trusted then, and the
+// temporary file stays behind as after a kill. SIGXFSZ is held back instead (below).
+std::vector<int> endingSignals() {
+    std::vector<int> signals = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGABRT, SIGPIPE,
+                                SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGPROF, SIGVTALRM};
+#if defined(__linux__) // elsewhere SIGIO is ignored by default, and the others do not exist
+    signals.insert(signals.end(), {SIGIO, SIGPWR, SIGSTKFLT});
+#endif
+#if defined(SIGRTMIN)
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+        signals.push_back(s);
+#endif
+    return signals;
+}
+
+// While it lives, the signals above remove the temporary file before they end the process; a
+// signal the program handles or ignores itself is left to it. SIGXFSZ is held back, so that a
+// write beyond the file size limit fails with EFBIG rather than ending the process.
 class SignalGuard {
 public:
     explicit SignalGuard(const char* tmp) {
         const char* none = nullptr;
         claimed_ = gTemporary.compare_exchange_strong(none, tmp);
+        static const std::vector<int> signals = endingSignals();
         struct sigaction remove {};
         remove.sa_handler = removeTemporaryAndEnd;
         remove.sa_flags = SA_RESETHAND;
         sigemptyset(&remove.sa_mask);
-        for (size_t i = 0; claimed_ && i < std::size(kSignals); ++i) {
+        for (const int s : signals)
+            sigaddset(&remove.sa_mask, s); // one handler at a time
+        for (size_t i = 0; claimed_ && i < signals.size(); ++i) {
             struct sigaction old {};
-            installed_[i] = ::sigaction(kSignals[i], nullptr, &old) == 0 &&
-                            !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL &&
-                            ::sigaction(kSignals[i], &remove, nullptr) == 0;
+            if (::sigaction(signals[i], nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) &&
+                old.sa_handler == SIG_DFL && ::sigaction(signals[i], &remove, nullptr) == 0)
+                installed_.push_back(signals[i]);
         }
         sigset_t fileSize;
         sigemptyset(&fileSize);
@@ -136,9 +162,8 @@ public:
             }
         }
         ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            if (installed_[i])
-                ::signal(kSignals[i], SIG_DFL);
+        for (const int s : installed_)
+            ::signal(s, SIG_DFL);
         if (claimed_)
             gTemporary.store(nullptr);
     }
@@ -146,9 +171,8 @@ public:
     SignalGuard& operator=(const SignalGuard&) = delete;
 
 private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     bool claimed_ = false;
-    bool installed_[std::size(kSignals)] = {};
+    std::vector<int> installed_;
     sigset_t previousMask_{};
 };
 
@@ -198,6 +222,35 @@ std::pair<std::string, int> copyExtendedAttributes(const char* from, int fd) {
     if (!hasAcl)
         ::fremovexattr(fd, "system.posix_acl_access");
     return {};
+}
+
+// Copies the inode flags of chattr(1) that say how the file is to be kept from `from` onto the
+// still empty `fd` (compression and no copy-on-write act only on what is written after): s, u,
+// c, S, d, A, t, C, m and j. Not i and a, which would have refused the replacement and need
+// privileges; not those the file system sets itself (e, I, N, E, V...); not D, T and P, which
+// concern folders. j needs privileges and is kept where the user holds them. A file system
+// without flags, or without one of them, saves without.
+void copyInodeFlags([[maybe_unused]] const char* from, [[maybe_unused]] int fd) {
+#if defined(__linux__)
+    constexpr int kKept = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+                          FS_NOATIME_FL | FS_NOTAIL_FL | FS_NOCOW_FL | FS_NOCOMP_FL |
+                          FS_JOURNAL_DATA_FL;
+    const int source = ::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (source < 0)
+        return;
+    int flags = 0, now = 0;
+    const bool known = ::ioctl(source, FS_IOC_GETFLAGS, &flags) == 0;
+    ::close(source);
+    if (!known || ::ioctl(fd, FS_IOC_GETFLAGS, &now) != 0)
+        return;
+    // The temporary file may have taken flags from the folder that the file did not have.
+    int wanted = (now & ~kKept) | (flags & kKept);
+    if (wanted != now && ::ioctl(fd, FS_IOC_SETFLAGS, &wanted) != 0 &&
+        (wanted & FS_JOURNAL_DATA_FL)) {
+        wanted &= ~FS_JOURNAL_DATA_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &wanted);
+    }
+#endif
 }
 
 } // namespace
@@ -268,8 +321,8 @@ void AtomicFile::Impl::createTemporary() {
     tmpExists = true;
 }
 
-// Owner, group, ACLs and other extended attributes, then permissions, which a change of owner
-// may have cut and which the ACL's mask must agree with.
+// Owner, group, ACLs and other extended attributes, inode flags, then permissions, which a change
+// of owner may have cut and which the ACL's mask must agree with.
 void AtomicFile::Impl::keepWhatTheFileCarries(const struct stat& st) {
     // Keeping the owner needs privileges; a member of the file's group keeps at least that.
     if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, uid_t(-1), st.st_gid) != 0) {
@@ -277,8 +330,9 @@ void AtomicFile::Impl::keepWhatTheFileCarries(const struct stat& st) {
     const auto [name, err] = copyExtendedAttributes(target.c_str(), fd);
     if (err != 0)
         fail(name.empty() ? "cannot read the file's extended attributes"
-                          : "cannot keep the file's extended attribute \"" + name + "\"",
+                          : "cannot keep the file's extended attribute " + quotedText(name),
              err);
+    copyInodeFlags(target.c_str(), fd);
     if (::fchmod(fd, st.st_mode & 07777) != 0)
         fail("cannot keep the file's permissions", errno);
 }

@@ -229,13 +229,32 @@ size_t forbiddenControlAt(const char* text, size_t size) {
     return std::string::npos;
 }
 
+// Refuses, from its first bytes, a file that cannot be XML, so that an image or an archive of
+// gigabytes is not read whole for a message about its start: UTF-32, and an 8-bit file with a
+// control character that XML allows nowhere (UTF-16 holds zero bytes in every character). The
+// message is the one the whole file gives: the start up to that character is decoded as the
+// whole file would be, so that a fault of the declaration or the text before it comes first.
+void refuseStartThatIsNoXml(const std::string& path, std::string_view start) {
+    const auto* s = reinterpret_cast<const unsigned char*>(start.data());
+    if (startsAsUtf32(s, start.size()))
+        throw Error(path + ": UTF-32 files are not supported");
+    if (startsAsUtf16(s, start.size()))
+        return;
+    const size_t at = forbiddenControlAt(start.data(), start.size());
+    const size_t declaration = start.find("<?xml");
+    // A declaration cut short by the character would be read differently from the whole one.
+    if (at == std::string::npos ||
+        (declaration < at && start.substr(0, at).find("?>", declaration) == std::string::npos))
+        return;
+    refuseForbiddenControl(path, decode8BitFile(path, copyToFileBuffer(start.substr(0, at + 1))));
+}
+
 } // namespace
 
 DecodedText decodeFile(const std::string& path) {
-    FileBuffer raw = readFileBuffer(path);
+    FileBuffer raw = readFileBuffer(
+        path, [&path](std::string_view start) { refuseStartThatIsNoXml(path, start); });
     const auto* s = reinterpret_cast<const unsigned char*>(raw.data);
-    if (startsAsUtf32(s, raw.size))
-        throw Error(path + ": UTF-32 files are not supported");
     if (startsAsUtf16(s, raw.size))
         return decodeUtf16File(path, s, raw.size);
     return decode8BitFile(path, std::move(raw));

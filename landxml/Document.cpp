@@ -78,8 +78,17 @@ Document Document::open(const std::string& path) {
     Document d;
     d.path_ = path;
     std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(platform::pathFromUtf8(path), ec))
+    const auto type = path.empty()
+                          ? std::filesystem::file_type::not_found
+                          : std::filesystem::status(platform::pathFromUtf8(path), ec).type();
+    if (type == std::filesystem::file_type::not_found)
         return d;
+    // Something that is there but no file is named as what it is; a path that cannot be looked
+    // at (a folder on the way without permission) is read, which says why not.
+    if (type == std::filesystem::file_type::directory)
+        throw Error(path + ": is a folder");
+    if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::none)
+        throw Error(path + ": not a regular file");
 
     d.stamp_ = stampOf(path); // before the read: a change while reading is then seen as one
     d.load();

@@ -19,9 +19,9 @@ enum class LineEnd { Lf, CrLf, Cr };
 // end; nothing of it survives between operations.
 class Document {
 public:
-    // No file at `path` (a folder is not a file) gives an empty document and no error. A file
-    // that cannot be read, is not well-formed or declares an encoding or entities the tool cannot
-    // write back faithfully throws Error naming the file and the place.
+    // Nothing at `path` gives an empty document and no error. A folder, a device, a FIFO or a
+    // socket there, a file that cannot be read, is not well-formed or declares an encoding or
+    // entities the tool cannot write back faithfully throws Error naming the file and the place.
     static Document open(const std::string& path);
 
     Document(Document&&) noexcept;

@@ -14,16 +14,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A text from the file as a message quotes it: in double quotes and, since a pathological file
-// must not flood the message, cut after 60 bytes (never inside a character) with "...".
-inline std::string quotedText(std::string_view text) {
-    constexpr std::size_t longest = 60;
-    if (text.size() <= longest)
-        return "\"" + std::string(text) + "\"";
-    std::size_t cut = longest;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return "\"" + std::string(text.substr(0, cut)) + "...\"";
-}
+// Text from a file (or a file name) as people are shown it, in a terminal or a message box:
+// whatever could move the cursor, end the line or start a terminal's escape sequence is written
+// visibly instead. "\r" and "\n" stand for carriage return and line feed, "\xHH" for the other
+// control characters below U+0020 (tab stays), DEL and each byte that is not part of valid
+// UTF-8, "\u00HH" for U+0080 to U+009F. A backslash stays as it is, so showing shown text again
+// changes nothing.
+std::string shownText(std::string_view text);
+
+// A text from the file as a message quotes it: shown as above, in double quotes and, since a
+// pathological file must not flood the message, cut after 60 bytes of the text (never inside a
+// character) with "...".
+std::string quotedText(std::string_view text);
 
 } // namespace tidy

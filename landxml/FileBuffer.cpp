@@ -21,9 +21,10 @@ FileBuffer::~FileBuffer() {
         pugi::get_memory_deallocation_function()(data);
 }
 
-FileBuffer readFileBuffer(const std::string& path) {
+FileBuffer readFileBuffer(const std::string& path,
+                          const std::function<void(std::string_view start)>& lookAtStart) {
     FileBuffer buf;
-    buf.size = platform::readWholeFile(path, [&buf](std::size_t size) {
+    buf.size = platform::readWholeFile(path, lookAtStart, [&buf](std::size_t size) {
         buf = FileBuffer(size);
         return buf.data;
     });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,8 +29,10 @@ struct FileBuffer {
     char* release() { return std::exchange(data, nullptr); }
 };
 
-// The whole regular file at `path`. Throws Error naming the file.
-FileBuffer readFileBuffer(const std::string& path);
+// The whole regular file at `path`; `lookAtStart` sees its first bytes before the rest is read
+// and may refuse the file by throwing. Throws Error naming the file.
+FileBuffer readFileBuffer(const std::string& path,
+                          const std::function<void(std::string_view start)>& lookAtStart);
 
 // A copy of `text`.
 FileBuffer copyToFileBuffer(std::string_view text);

@@ -10,7 +10,7 @@ namespace tidy {
 
 // How a run of an operation on a file ended.
 enum class FileRun {
-    NoFile,     // no regular file at the path: nothing was run
+    NoFile,     // nothing at the path: nothing was run
     NotWritten, // the operation ran and asked for no save
     Written,    // the document was saved to the destination the operation gave
 };

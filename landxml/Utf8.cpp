@@ -53,6 +53,27 @@ std::size_t invalidUtf8At(const unsigned char* s, std::size_t n) {
     return std::string::npos;
 }
 
+std::size_t utf8CharacterLength(std::string_view s) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = byte(0);
+    if (c < 0x80)
+        return 1;
+    const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
+    if (n == 0 || s.size() < n)
+        return 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+    const unsigned char second = byte(1);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += char(cp);

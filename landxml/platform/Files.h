@@ -22,9 +22,15 @@ inline std::string utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-// Reads the whole regular file at `path` into the memory that `allocate` returns for its size,
-// and returns how many bytes came (fewer if it shrank meanwhile). Throws Error naming the file.
+// How much of a file readWholeFile shows before it reads the rest.
+constexpr std::size_t kFileStart = 64 << 10;
+
+// Reads the whole regular file at `path`: first its start (at most kFileStart bytes), which
+// `lookAtStart` sees and may refuse by throwing before more is read or allocated, then the rest,
+// into the memory that `allocate` returns for its size. Returns how many bytes came (fewer if it
+// shrank meanwhile). Throws Error naming the file.
 std::size_t readWholeFile(const std::string& path,
+                          const std::function<void(std::string_view start)>& lookAtStart,
                           const std::function<char*(std::size_t size)>& allocate);
 
 } // namespace tidy::platform

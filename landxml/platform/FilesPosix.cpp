@@ -3,6 +3,7 @@
 
 #include "landxml/Error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,24 +22,11 @@ struct FileDescriptor {
     }
 };
 
-} // namespace
-
-std::size_t readWholeFile(const std::string& path,
-                          const std::function<char*(std::size_t size)>& allocate) {
-    FileDescriptor f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (f.fd < 0)
-        throw Error(path + ": cannot open the file: " + std::strerror(errno));
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        throw Error(path + ": cannot read the file: " + std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        throw Error(path + ": not a regular file");
-    const auto size = static_cast<std::size_t>(st.st_size);
-    char* data = allocate(size);
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t readUpTo(const std::string& path, int fd, char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        ssize_t n = ::read(f.fd, data + done, size - done);
+        ssize_t n = ::read(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -48,6 +36,30 @@ std::size_t readWholeFile(const std::string& path,
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+} // namespace
+
+std::size_t readWholeFile(const std::string& path,
+                          const std::function<void(std::string_view start)>& lookAtStart,
+                          const std::function<char*(std::size_t size)>& allocate) {
+    FileDescriptor f;
+    // Not blocking: a FIFO put in the file's place must not hang the open.
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (f.fd < 0)
+        throw Error(path + ": cannot open the file: " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0)
+        throw Error(path + ": cannot read the file: " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw Error(path + ": not a regular file");
+    const auto size = static_cast<std::size_t>(st.st_size);
+    std::string start(std::min(size, kFileStart), '\0');
+    start.resize(readUpTo(path, f.fd, start.data(), start.size()));
+    lookAtStart(start);
+    char* data = allocate(size);
+    std::memcpy(data, start.data(), start.size());
+    return start.size() + readUpTo(path, f.fd, data + start.size(), size - start.size());
 }
 
 } // namespace tidy::platform

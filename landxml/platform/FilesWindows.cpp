@@ -5,6 +5,7 @@
 #include "landxml/platform/Windows.h"
 
 #include <algorithm>
+#include <cstring>
 #include <windows.h>
 
 namespace tidy::platform {
@@ -19,9 +20,26 @@ struct Handle {
     }
 };
 
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t readUpTo(const std::string& path, HANDLE h, char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        // ReadFile counts in 32 bits.
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+        DWORD n = 0;
+        if (!::ReadFile(h, data + done, chunk, &n, nullptr))
+            throw Error(path + ": cannot read the file: " + windowsErrorText(::GetLastError()));
+        if (n == 0)
+            break; // shrank while we read; take what is there
+        done += n;
+    }
+    return done;
+}
+
 } // namespace
 
 std::size_t readWholeFile(const std::string& path,
+                          const std::function<void(std::string_view start)>& lookAtStart,
                           const std::function<char*(std::size_t size)>& allocate) {
     Handle f;
     // Others may go on reading, writing, renaming or deleting it, as they may on POSIX.
@@ -37,19 +55,12 @@ std::size_t readWholeFile(const std::string& path,
         throw Error(path + ": not a regular file");
     const std::size_t size =
         (static_cast<std::size_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    std::string start(std::min(size, kFileStart), '\0');
+    start.resize(readUpTo(path, f.h, start.data(), start.size()));
+    lookAtStart(start);
     char* data = allocate(size);
-    std::size_t done = 0;
-    while (done < size) {
-        // ReadFile counts in 32 bits.
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
-        DWORD n = 0;
-        if (!::ReadFile(f.h, data + done, chunk, &n, nullptr))
-            throw Error(path + ": cannot read the file: " + windowsErrorText(::GetLastError()));
-        if (n == 0)
-            break; // shrank while we read; take what is there
-        done += n;
-    }
-    return done;
+    std::memcpy(data, start.data(), start.size());
+    return start.size() + readUpTo(path, f.h, data + start.size(), size - start.size());
 }
 
 } // namespace tidy::platform

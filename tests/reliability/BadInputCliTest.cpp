@@ -48,9 +48,9 @@ class NoFileCliTest : public ::testing::TestWithParam<NoFile> {};
 
 } // namespace
 
-// Nothing at the path, a folder in place of the file, a file its user may not read: every
-// operation refuses, nothing is created, the folder keeps what it held. Root reads every file,
-// so as root tidyland runs as "nobody".
+// Nothing at the path, a folder, FIFO or device in place of the file, a file its user may not
+// read: every operation refuses, nothing is created, the folder keeps what it held. Root reads
+// every file, so as root tidyland runs as "nobody".
 TEST_P(NoFileCliTest, EveryOperationRefusesAndCreatesNothing) {
     const NoFile kind = GetParam();
     ChildOptions options;
@@ -61,8 +61,10 @@ TEST_P(NoFileCliTest, EveryOperationRefusesAndCreatesNothing) {
     }
     TempDir dir;
     const std::string path = makeNoFile(dir, kind);
-    const std::string says =
-        kind == NoFile::Unreadable ? "cannot open the file: Permission denied" : "no such file";
+    const std::string says = kind == NoFile::Unreadable ? "cannot open the file: Permission denied"
+                             : kind == NoFile::Missing  ? "no such file"
+                             : kind == NoFile::Folder   ? "is a folder"
+                                                        : "not a regular file";
     for (const Command& c : everyCommand()) {
         SCOPED_TRACE(commandLine(c.args));
         expectRefused(runTidyland(c.on(path, dir.file("out.xml")), options),

@@ -123,7 +123,7 @@ std::string commandLine(const std::vector<std::string>& args) {
 }
 
 std::string noFileName(NoFile kind) {
-    const char* names[] = {"Missing", "Folder", "Unreadable"};
+    const char* names[] = {"Missing", "Folder", "Unreadable", "Fifo", "Device"};
     return names[int(kind)];
 }
 
@@ -136,6 +136,10 @@ std::string makeNoFile(const TempDir& dir, NoFile kind) {
     } else if (kind == NoFile::Unreadable) {
         dir.write("survey.xml", catalogueBytes(catalogue().front()));
         chmod(path.c_str(), ::geteuid() == 0 ? 0600 : 0);
+    } else if (kind == NoFile::Fifo) {
+        mkfifo(path.c_str(), 0644);
+    } else if (kind == NoFile::Device) {
+        std::filesystem::create_symlink("/dev/null", path);
     }
     return path;
 }
@@ -144,7 +148,11 @@ void expectNoFileKept(const TempDir& dir, NoFile kind) {
     EXPECT_EQ(dir.listing(), kind == NoFile::Missing ? "" : "survey.xml");
     const std::string path = dir.file("survey.xml");
     chmod(path.c_str(), 0755);
-    if (kind != NoFile::Missing) {
+    if (kind == NoFile::Fifo || kind == NoFile::Device) {
+        EXPECT_EQ(std::filesystem::symlink_status(path).type(),
+                  kind == NoFile::Fifo ? std::filesystem::file_type::fifo
+                                       : std::filesystem::file_type::symlink);
+    } else if (kind != NoFile::Missing) {
         EXPECT_EQ(readFile(kind == NoFile::Folder ? path + "/inside.txt" : path),
                   kind == NoFile::Folder ? "kept" : catalogueBytes(catalogue().front()));
     }

@@ -77,10 +77,11 @@ std::string commandLine(const std::vector<std::string>& args);
 
 // Paths that hold no file to read: nothing, a folder in place of the file, a file its user may
 // not read (as root, one only root may read).
-enum class NoFile { Missing, Folder, Unreadable };
-constexpr NoFile kNoFiles[] = {NoFile::Missing, NoFile::Folder, NoFile::Unreadable};
+enum class NoFile { Missing, Folder, Unreadable, Fifo, Device };
+constexpr NoFile kNoFiles[] = {NoFile::Missing, NoFile::Folder, NoFile::Unreadable, NoFile::Fifo,
+                               NoFile::Device};
 std::string noFileName(NoFile kind);
-// Makes `kind` at "survey.xml" in `dir` and returns its path.
+// Makes `kind` at "survey.xml" in `dir` (a device: a link to /dev/null) and returns its path.
 std::string makeNoFile(const TempDir& dir, NoFile kind);
 // The folder still holds what it held, and no other file.
 void expectNoFileKept(const TempDir& dir, NoFile kind);

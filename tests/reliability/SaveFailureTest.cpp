@@ -14,15 +14,19 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <linux/fs.h>
 #include <optional>
 #include <poll.h>
 #include <set>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -222,17 +226,23 @@ INSTANTIATE_TEST_SUITE_P(Faults, SaveFaultTest, ::testing::ValuesIn(kSaveFaults)
                          [](const auto& param) { return std::string(param.param.name); });
 
 // Signals and a change of the file, each at the first write into the temporary file of a 50 MB
-// in-place save. SIGINT, SIGTERM and SIGHUP remove the temporary file on their way out; a file
-// changed since it was read is not replaced. SIGKILL leaves no chance to clean up: the original
-// must still be whole, the next save must work, and the partial temporary file is left where it
-// is (nothing can prove it ours).
+// in-place save. The signals that end a process remove the temporary file on their way out and
+// still end it by that signal (Ctrl-C, kill, a closed terminal, Ctrl-\, ulimit -t, abort, a
+// real-time signal); a file changed since it was read is not replaced. SIGKILL leaves no chance
+// to clean up: the original must still be whole, the next save must work, and the partial
+// temporary file is left where it is (nothing can prove it ours).
 TEST(SaveFailureTest, InterruptedWhileWriting) {
+    rlimit core{}; // SIGQUIT, SIGXCPU and SIGABRT would dump tidyland's memory
+    getrlimit(RLIMIT_CORE, &core);
+    core.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_CORE, &core), 0);
     TempDir dir;
     const std::string bytes = surveyOfSize(50 << 20);
     const std::string file = dir.write("big.xml", bytes);
     const std::string changed = bytes + "<!-- changed by another program -->\n";
     constexpr int kChangeTheFile = 0;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, kChangeTheFile, SIGKILL}) {
+    for (const int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU, SIGABRT, SIGRTMIN, kChangeTheFile, SIGKILL}) {
         SCOPED_TRACE(signal ? strsignal(signal) : "the file changed");
         std::string temporary;
         const Outcome r = interruptAtFirstWrite(dir, "big.xml", temporary, [&](pid_t child) {
@@ -372,7 +382,8 @@ TEST(SaveFailureTest, DestinationsThatAreNoFileToReplace) {
 
 namespace {
 
-// Owner, group, permissions, extended attributes and ACL of a file, as text to compare.
+// Owner, group, permissions, extended attributes, ACL and inode flags of a file, as text to
+// compare.
 std::string whatTheFileCarries(const std::string& file, bool withOwner = true) {
     struct stat st {};
     stat(file.c_str(), &st);
@@ -388,6 +399,12 @@ std::string whatTheFileCarries(const std::string& file, bool withOwner = true) {
     }
     for (const std::string& a : attributes)
         s += a + "\n";
+    int flags = 0; // of chattr, where the file system has them
+    if (const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK); fd >= 0) {
+        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0)
+            s += "flags " + std::to_string(flags) + "\n";
+        close(fd);
+    }
     return s;
 }
 
@@ -397,9 +414,9 @@ bool run(const std::string& command) {
 
 } // namespace
 
-// A file with an ACL and a user attribute keeps them, and one without an ACL, saved through a
-// link to it, does not take the folder's default ACL; a member of the file's group, who cannot keep
-// the owner, keeps the group.
+// A file with an ACL, a user attribute and chattr's flags keeps them, and one without an ACL, saved
+// through a link to it, does not take the folder's default ACL; a member of the file's group, who
+// cannot keep the owner, keeps the group.
 TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
     const bool nobody = !whyTidylandCannotRunAsNobody(); // else the owner cannot be changed
     if (!run("command -v setfacl"))
@@ -414,6 +431,7 @@ TEST(SaveFailureTest, KeepsWhatTheReplacedFileCarries) {
     ASSERT_EQ(setxattr(withAcl.c_str(), "user.origin", "field book 7", 12, 0), 0);
     ASSERT_TRUE(run("setfacl -m u:1234:rw,g:50:r " + withAcl));
     ASSERT_TRUE(run("setfacl -d -m u:1234:rwx " + dir.path().string()));
+    run("chattr +dAcsuS " + withAcl); // where the file system has them
     ASSERT_TRUE(!nobody || chown(team.c_str(), 0, 50) == 0);
     ASSERT_EQ(chmod(team.c_str(), 0664), 0);
     std::filesystem::create_symlink("plain.xml", dir.path() / "link.xml");
