@@ -246,7 +246,7 @@ void TForm2::runOperation(const std::function<void()>& work) {
         } catch (const std::bad_alloc&) {
             failure = ui_->Edit1->text() + QStringLiteral(": not enough memory to load it");
         } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
+            failure = QString::fromStdString(tidy::shownText(error.what()));
         } catch (...) {
             failure = QStringLiteral("The operation failed with an unknown error.");
         }

@@ -42,11 +42,11 @@ std::string shownText(std::string_view text) {
 std::string quotedText(std::string_view text) {
     constexpr std::size_t longest = 60;
     if (text.size() <= longest)
-        return "\"" + shownText(text) + "\"";
+        return "\"" + std::string(text) + "\"";
     std::size_t cut = longest;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
-    return "\"" + shownText(text.substr(0, cut)) + "...\"";
+    return "\"" + std::string(text.substr(0, cut)) + "...\"";
 }
 
 } // namespace tidy

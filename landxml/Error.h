@@ -22,9 +22,10 @@ public:
 // changes nothing.
 std::string shownText(std::string_view text);
 
-// A text from the file as a message quotes it: shown as above, in double quotes and, since a
-// pathological file must not flood the message, cut after 60 bytes of the text (never inside a
-// character) with "...".
+// A text from the file as a message quotes it: in double quotes and, since a pathological file
+// must not flood the message, cut after 60 bytes of the text (never inside a character) with
+// "...". The message keeps the text as it is, so JSON carries it exactly; whoever shows the
+// message to people passes it through shownText.
 std::string quotedText(std::string_view text);
 
 } // namespace tidy
