@@ -11,14 +11,24 @@ namespace {
 
 constexpr QSize kManualSize(760, 720);
 
-// The man page's scdoc markup is close enough to Markdown to be shown as such: "# " headings,
-// "- " lists, *emphasis*; its first line names the page and its section, the title says that.
+// The man page's scdoc markup is close enough to Markdown to be shown as such: "- " lists,
+// *emphasis*. Its first line names the page and its section, which the title says; its "# "
+// sections become smaller headings, and a term keeps its tab-indented description on a line of
+// its own.
 QString manualMarkdown() {
     QFile page(QStringLiteral(":/manual/tidylander.1.scd"));
     if (!page.open(QIODevice::ReadOnly))
         return QStringLiteral("The manual is missing from this build of tidylander.");
-    const QString text = QString::fromUtf8(page.readAll());
-    return text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+    QStringList lines = QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'));
+    lines.removeFirst();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(QLatin1String("# ")))
+            lines[i].prepend(QLatin1String("##"));
+        else if (!lines[i].isEmpty() && !lines[i].startsWith(QLatin1Char('\t')) &&
+                 i + 1 < lines.size() && lines[i + 1].startsWith(QLatin1Char('\t')))
+            lines[i].append(QLatin1String("  ")); // a hard line break in Markdown
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
