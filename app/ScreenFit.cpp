@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ScreenFit.h"
 
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -37,6 +38,16 @@ QPoint centredIn(QSize client, const QRect& available) {
     const QSize spare = available.size() - client - kFrameAllowance;
     return available.topLeft() +
            QPoint(std::max(spare.width() / 2, 0), std::max(spare.height() / 2, 0));
+}
+
+void openWithin(QWidget& window, QSize preferred, const QWidget& owner) {
+    QSize size = preferred;
+    if (const QScreen* screen = owner.screen()) {
+        const QRect available = screen->availableGeometry();
+        size = size.boundedTo(available.size() - kFrameAllowance);
+        window.move(centredIn(size, available));
+    }
+    window.resize(size);
 }
 
 } // namespace tidy

@@ -28,4 +28,8 @@ void scaleGeometry(QWidget& form, double factor);
 // never above or left of it.
 QPoint centredIn(QSize client, const QRect& available);
 
+// Gives a resizable window the size `preferred`, less where the available area of the screen
+// of `owner` is smaller (frame included), and centres it there.
+void openWithin(QWidget& window, QSize preferred, const QWidget& owner);
+
 } // namespace tidy

@@ -2,8 +2,10 @@
 #include "app/SurfacePreview.h"
 
 #include "app/CorePath.h"
+#include "app/ScreenFit.h"
 
 #include "landxml/Document.h"
+#include "landxml/FileRun.h"
 
 #include <QApplication>
 #include <QFile>
@@ -152,7 +154,8 @@ SurfacePreview::SurfacePreview(const std::string& path, int line, QWidget* owner
     layout->setContentsMargins(0, 0, 0, 4);
     layout->addWidget(canvas, 1);
     layout->addWidget(status_);
-    resize(kInitialSize);
+    // Smaller where the screen is: on a small one the status line would fall off its bottom.
+    tidy::openWithin(*this, kInitialSize, owner != nullptr ? *owner : *this);
     load();
 }
 
@@ -161,6 +164,7 @@ void SurfacePreview::load() {
     try {
         // Its own copy of the file, dropped as soon as the surface is read; nothing is written.
         const tidy::Document document = tidy::Document::open(path_);
+        tidy::requireLandXmlRoot(document); // replaced since the scan by some other XML
         const pugi::xml_node surface = tidy::listedSurface(document, line_);
         if (!document.loaded())
             problem_ = tr("The file \"%1\" is no longer there; open it again to preview its "

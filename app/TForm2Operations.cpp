@@ -212,6 +212,13 @@ void TForm2::RenameSurfaces() {
             [this](const std::string& name) {
                 return withNormalCursor([&] { return hooks_.askName(name); });
             },
+        // The dialog comes back with the refused name, to be mended or cancelled.
+        .refuseName =
+            [this](const std::string& reason) {
+                QString text = QString::fromStdString(reason);
+                text[0] = text[0].toUpper();
+                informUser(text);
+            },
         .listSurface = [this](const std::string& name) { addLine(" " + name + ".trm "); }};
     // No file is no error here: the list stays empty and nothing happens.
     tidy::runOnFile(path, [&](tidy::Document& document) {

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UpdateCheck.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
 #include <utility>
 
 namespace tidy {
@@ -34,9 +38,25 @@ UpdaterRun::~UpdaterRun() {
     }
 }
 
-void UpdaterRun::start(const QString& program, std::function<void(bool started)> ended) {
+QString locateUpdater(const QString& name) {
+    QStringList folders;
+    if (const QString own = QCoreApplication::applicationDirPath(); !own.isEmpty())
+        folders.push_back(own);
+    for (const QString& entry :
+         qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(entry))
+            folders.push_back(entry);
+    return QStandardPaths::findExecutable(name, folders);
+}
+
+void UpdaterRun::start(const QString& name, std::function<void(bool started)> ended) {
     ended_ = std::move(ended);
-    process_.start(program, {QStringLiteral("/CHECK/SILENT")});
+    const QString program = locateUpdater(name);
+    if (program.isEmpty())
+        QMetaObject::invokeMethod(
+            &process_, [this] { report(false); }, Qt::QueuedConnection);
+    else
+        process_.start(program, {QStringLiteral("/CHECK/SILENT")});
 }
 
 void UpdaterRun::report(bool started) {

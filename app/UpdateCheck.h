@@ -9,8 +9,14 @@
 
 namespace tidy {
 
-// The updater is a program of its own, looked up through PATH like any command.
+// The updater is a program of its own, found by locateUpdater.
 inline const QString kUpdaterProgram = QStringLiteral("ZorbInternetUpdater.exe");
+
+// The absolute path of the program `name` in this program's own folder, else in the first
+// absolute folder of PATH that holds it; "" when none does. The current folder and relative
+// entries of PATH are never searched: a start by bare name on Windows would run a program of
+// that name lying in the current folder, such as one downloaded beside a LandXML file.
+QString locateUpdater(const QString& name);
 
 // One run of the updater, never waited for on the window's thread: whatever the program does
 // (hang, ignore signals), the window stays responsive.
@@ -23,10 +29,10 @@ public:
     UpdaterRun(const UpdaterRun&) = delete;
     UpdaterRun& operator=(const UpdaterRun&) = delete;
 
-    // Starts `program` with the single argument "/CHECK/SILENT". `ended` is called once, from
-    // the event loop: true when the program ran and ended (whatever its exit code), false when
-    // it could not be started.
-    void start(const QString& program, std::function<void(bool started)> ended);
+    // Starts the program `name`, found by locateUpdater, with the single argument
+    // "/CHECK/SILENT". `ended` is called once, from the event loop: true when the program ran and
+    // ended (whatever its exit code), false when it was not found or could not be started.
+    void start(const QString& name, std::function<void(bool started)> ended);
 
 private:
     void report(bool started);

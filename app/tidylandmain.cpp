@@ -2,6 +2,7 @@
 #include "app/tidylandmain.h"
 
 #include "app/KeyboardButtons.h"
+#include "app/Manual.h"
 #include "app/MessageBoxes.h"
 #include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <utility>
 #include <version.h>
@@ -131,6 +133,7 @@ TForm2::TForm2(tidy::SettingsStore store, QWidget* parent)
     });
 
     installDefaultHooks();
+    installShortcuts();
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setSingleShot(true);
@@ -240,10 +243,23 @@ void TForm2::setUpdateCheckIntervals(std::chrono::milliseconds checkDelay,
     timer2_.setInterval(statusTime);
 }
 
-bool TForm2::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        FormActivate();
-    return QWidget::event(event);
+void TForm2::installShortcuts() {
+    // A shortcut presses its button, so it does nothing while the button is disabled. Ctrl+Q
+    // closes as the close box does, storing nothing.
+    const std::pair<QKeyCombination, std::function<void()>> keys[] = {
+        {Qt::CTRL | Qt::Key_O, [this] { ui_->Button4->click(); }},
+        {Qt::CTRL | Qt::Key_S, [this] { ui_->Button1->click(); }},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_S, [this] { ui_->Button3->click(); }},
+        {Qt::CTRL | Qt::Key_Q, [this] { close(); }},
+        {QKeyCombination(Qt::Key_F1), [this] { showManual(this); }},
+    };
+    for (const auto& [key, action] : keys)
+        new QShortcut(QKeySequence(key), this, action);
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    FormShow();
+    QWidget::showEvent(event);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
@@ -298,13 +314,14 @@ bool TForm2::takeDrop(QDropEvent& event) {
     return true;
 }
 
-void TForm2::FormActivate() {
+void TForm2::FormShow() {
     restoreOptionsOnce();
 }
 
 void TForm2::restoreOptionsOnce() {
-    // Only once after start-up: later activations, such as the return from a modal dialog,
-    // leave the boxes as the user set them.
+    // Once, before the window is first shown: the user cannot have touched the boxes yet. Never
+    // on activation, which without a window manager (or with focus-stealing prevention) is the
+    // user's first click, often the click on a box.
     if (std::exchange(optionsRestored_, true))
         return;
     const tidy::StoredOptions options = store_.readOptions();
@@ -313,8 +330,8 @@ void TForm2::restoreOptionsOnce() {
 }
 
 void TForm2::openFile(const QString& path) {
-    // A file opened before the window was ever active (command line, drop) is scanned with the
-    // stored options, as after the dialog.
+    // A file opened before the window was ever shown is scanned with the stored options, as
+    // after the dialog.
     restoreOptionsOnce();
     const QString absolute = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
     runOperation([&] { ScanFile(absolute); });

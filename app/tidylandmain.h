@@ -56,8 +56,9 @@ public:
     // The rename and palette dialogs, created once at start-up, answer askName and pickColor.
     void useDialogs(TOKRightDlg& renameDialog, Tkleuren& paletteDialog);
 
-    // The update check starts `program` (found through PATH) once `checkDelay` after the window
-    // was created, and hides its status line `statusTime` after the program ended.
+    // The update check starts the program `program` (found by tidy::locateUpdater) once
+    // `checkDelay` after the window was created, and hides its status line `statusTime` after
+    // the program ended.
     void setUpdaterProgram(const QString& program);
     void setUpdateCheckIntervals(std::chrono::milliseconds checkDelay,
                                  std::chrono::milliseconds statusTime);
@@ -68,7 +69,7 @@ public:
     void fitInto(const QRect& available);
 
 public slots:
-    void FormActivate();
+    void FormShow();
     void Button2Click();
     void Button4Click();
     void Button1Click();
@@ -83,7 +84,7 @@ public slots:
     void openFile(const QString& path);
 
 protected:
-    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -125,6 +126,7 @@ private:
     void applyFonts();
     int px(int pixels) const; // a size of the full-size layout at the window's scale
     void installDefaultHooks();
+    void installShortcuts();
 
     std::unique_ptr<Ui::TForm2> ui_;
     tidy::SettingsStore store_;

@@ -5,6 +5,7 @@
 #include "cli/Png.h"
 #include "landxml/Document.h"
 #include "landxml/Error.h"
+#include "landxml/FileRun.h"
 #include "surfaces/SurfaceModel.h"
 #include "surfaces/SurfacePicture.h"
 
@@ -34,6 +35,7 @@ pugi::xml_node findSurface(const tidy::Document& document, const Command& option
 // would push the peak memory of a large model past three times the file.
 tidy::Picture draw(const Command& options, const std::string& file, tidy::SurfaceModel& model) {
     const tidy::Document document = tidy::Document::open(file);
+    tidy::requireLandXmlRoot(document);
     const pugi::xml_node surface = findSurface(document, options, file);
     model = tidy::readSurfacePoints(document, surface);
     tidy::SurfacePainter painter(model, tidy::fitViewport(model, options.width, options.height),

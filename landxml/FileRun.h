@@ -15,8 +15,15 @@ enum class FileRun {
     Written,    // the document was saved to the destination the operation gave
 };
 
+// Throws Error, naming the file, the root's place and its name, when a loaded document's root
+// element is not LandXML: an XHTML page or any other XML is no file for these operations. The
+// root counts by its local name, as every element the tool looks for does, so a prefix
+// ("lx:LandXML") and any namespace are accepted.
+void requireLandXmlRoot(const Document& document);
+
 // The one cycle of every operation on a file: loads the file at `path` into a fresh document,
-// runs `operation` on it and saves the document to the destination that `operation` returns
+// refuses it unless it is LandXML (requireLandXmlRoot), runs `operation` on it and saves the
+// document to the destination that `operation` returns
 // ("" saves nothing). A missing file is reported, not thrown: whether it is an error is the
 // caller's choice. Errors of the load, the operation and the save propagate, and nothing has
 // been written then.

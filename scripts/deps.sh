@@ -14,6 +14,9 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-
 # it (tests/packaging/).
 packages+=(scdoc dpkg-dev file lintian desktop-file-utils appstream shared-mime-info
            libglib2.0-bin)
+# A virtual X server and xdotool drive the window as a user would, without a window manager
+# (tests/gui/).
+packages+=(xvfb xdotool)
 packages+=("$@")
 
 missing=()

@@ -7,11 +7,19 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 TOKRightDlg::TOKRightDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::TOKRightDlg>()) {
     ui_->setupUi(this);
     connect(ui_->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    // A surface needs a name: OK (and Enter with it) waits for one that is not blank.
+    connect(ui_->Edit1, &QLineEdit::textChanged, this, [this](const QString& text) {
+        ui_->OKBtn->setEnabled(std::any_of(text.begin(), text.end(), [](QChar c) {
+            return c != u' ' && c != u'\t' && c != u'\r' && c != u'\n';
+        }));
+    });
 }
 
 TOKRightDlg::~TOKRightDlg() = default;

@@ -12,9 +12,9 @@ namespace Ui {
 class TOKRightDlg;
 }
 
-// The rename dialog: offers one surface name in Edit1. OK (also Enter) accepts the text shown,
-// Cancel (also Esc and the close box) keeps the old name. It holds no data of its own; the
-// caller fills Edit1, runs it modally and reads Edit1 back.
+// The rename dialog: offers one surface name in Edit1. OK (also Enter) accepts the text shown and
+// is disabled while it is blank; Cancel (also Esc and the close box) keeps the old name. It holds
+// no data of its own; the caller fills Edit1, runs it modally and reads Edit1 back.
 class TOKRightDlg final : public QDialog {
     Q_OBJECT
 

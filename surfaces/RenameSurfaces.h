@@ -21,6 +21,9 @@ struct RenameObserver {
     std::function<NameAnswer(const std::string& currentName)> askName = [](const std::string&) {
         return NameAnswer{};
     };
+    // Told why a confirmed name was refused; the surface is then asked again, offered the
+    // refused text. Left empty, a refusal throws Error and nothing is written.
+    std::function<void(const std::string& reason)> refuseName = nullptr;
     // Shows a visited surface with its final name.
     std::function<void(const std::string& name)> listSurface = [](const std::string&) {};
 };
@@ -32,8 +35,10 @@ struct RenameRun {
 
 // Offers the name of each surface (the first "Surface" of "Surfaces" and the nodes after it, at
 // most 100) to askName, writes the confirmed or kept name back into every visited surface and
-// lists each. Throws Error when a name holds a character XML does not allow (one the file's
-// encoding cannot hold is written as a character reference).
+// lists each. A confirmed name that differs from the surface's own is refused when it is empty
+// (or blank) or when another "Surface" of the same "Surfaces" has it at that moment, since CAD
+// programs tell surfaces apart by name. Throws Error when a name holds a character XML does not
+// allow (one the file's encoding cannot hold is written as a character reference).
 RenameRun RenameSurfaces(Document& document, const RenameObserver& observer);
 
 } // namespace tidy

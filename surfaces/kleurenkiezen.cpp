@@ -145,6 +145,11 @@ bool Tkleuren::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tkleuren::keyPressEvent(QKeyEvent* event) {
+    // Escape is "cancel", not a close that would keep the cell the keyboard moved to.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Button2Click();
+        return;
+    }
     // Neither button is the default, yet Enter presses the one that has the focus.
     if (!tidy::pressFocusedButton(*this, *event))
         QDialog::keyPressEvent(event);

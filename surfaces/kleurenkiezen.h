@@ -17,7 +17,7 @@ class Tkleuren;
 // The palette dialog: a 16 x 16 grid of the palette's colours, a preview circle of the choice
 // and its index. The outcome is SelectedColor, not the modal result: the clicked index after
 // "Select" or a double-click (the preset when no cell was clicked, 0 for a negative one), -1
-// after "cancel", unchanged when the window is closed any other way.
+// after "cancel" or Escape, unchanged when the window is closed any other way.
 class Tkleuren final : public QDialog {
     Q_OBJECT
 

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QListWidget>
+#include <QScreen>
 #include <QTest>
 
 using tidytest::control;
@@ -68,4 +69,16 @@ TEST(SurfacePreviewTest, NothingToDrawGivesAMessage) {
         preview->grab(); // paints the message without a picture
         preview->close();
     }
+}
+
+// The preview opens inside the screen's available area, whatever its size, and can be resized.
+TEST(SurfacePreviewTest, OpensInsideTheScreenAndResizes) {
+    QWidget owner;
+    SurfacePreview* preview =
+        SurfacePreview::open(&owner, dataPath("picture/inside_and_outside/input.xml"), 0);
+    const QRect available = preview->screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(QRect(preview->pos(), preview->size() + tidy::kFrameAllowance)));
+    preview->resize(320, 240);
+    EXPECT_EQ(preview->size(), QSize(320, 240));
+    preview->close();
 }

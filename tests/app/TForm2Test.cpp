@@ -153,15 +153,6 @@ private:
         }
     }
 
-    // Puts a fresh copy of the test data file `name`, where there is one, into the folder and
-    // returns its path there.
-    QString copy(const std::string& name) {
-        const std::string data = dataPath("window/" + name);
-        if (std::filesystem::exists(data))
-            settings.dir().write(name, readFile(data));
-        return QString::fromStdString(settings.dir().file(name));
-    }
-
     // What the window shows, in the columns' order of the table's "state" rows.
     std::string state() const {
         std::string s = "Edit1=" + text("Edit1") + "|List=";
@@ -182,7 +173,7 @@ private:
         return control<QWidget>(form, "Label9")->isHidden() ? s : s + "|Waiting";
     }
 
-    const std::string dir_ = settings.dir().path().string();
+    const std::string dir_ = folder();
 };
 
 } // namespace
@@ -260,4 +251,63 @@ TEST(TForm2Test, RealDialogsBehindTheHooks) {
     });
     window.hooks().inform(text);
     EXPECT_EQ(linesShown, 3);
+}
+
+// The stored options are in the boxes before the window shows: a box ticked before the window's
+// first activation (the user's first click, without a window manager) keeps its tick.
+TEST(TForm2Test, TickBeforeTheFirstActivationSurvivesIt) {
+    WindowFixture window;
+    window.store.writeOptions(false, true);
+    window.form.show();
+    EXPECT_TRUE(control<QCheckBox>(window.form, "CheckBox2")->isChecked());
+    control<QCheckBox>(window.form, "CheckBox1")->click();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window.form));
+    for (const char* box : {"CheckBox1", "CheckBox2"})
+        EXPECT_TRUE(control<QCheckBox>(window.form, box)->isChecked()) << box;
+}
+
+// A name another surface has is refused with a message, and the dialog asks again.
+TEST(TForm2Test, RenameRefusesATakenNameAndAsksAgain) {
+    WindowFixture window;
+    const tidy::NameAnswer answers[] = {{true, "FG"}, {true, "EG 2"}, {false, ""}};
+    window.form.hooks().askName = [&, asked = 0](const std::string& name) mutable {
+        window.record("name " + name);
+        return answers[asked++];
+    };
+    window.openAnswer = window.copy("survey.xml");
+    window.form.Button4Click();
+    window.form.Button5Click();
+    EXPECT_EQ(window.events, (std::vector<std::string>{"open in ", "name EG",
+                                                       "informThe new name \"FG\" of surface "
+                                                       "\"EG\" is already the name of surface 2 of "
+                                                       "the file",
+                                                       "name FG", "name FG"}));
+    EXPECT_NE(readFile(window.openAnswer->toStdString()).find("\"EG 2\""), std::string::npos);
+}
+
+// Tab reaches every control in the order of the layout; the shortcuts press the buttons (only
+// enabled ones), F1 opens the manual and Ctrl+Q closes without storing the options.
+TEST(TForm2Test, KeyboardReachesEveryControlAndEveryCommand) {
+    WindowFixture window;
+    TForm2& form = window.form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier); // nothing scanned: disabled
+    window.openAnswer = window.copy("survey.xml");
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    for (const char* next : {"Button2", "Button3", "Button1", "Edit1", "Button4", "ListBox1",
+                             "Button5", "Button6", "CheckBox1", "CheckBox2", "Button2"}) {
+        EXPECT_EQ(form.focusWidget()->objectName(), next);
+        QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+    }
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(window.events, (std::vector<std::string>{"open in ", "save in " + window.folder() +
+                                                                       " after # removed"}));
+    EXPECT_EQ(window.text("Edit1"), " ") << "saved";
+    QTest::keyClick(&form, Qt::Key_F1);
+    EXPECT_TRUE(form.findChild<QWidget*>("Manual")->isVisible());
+    control<QCheckBox>(form, "CheckBox1")->setChecked(true);
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible() || window.store.readOptions().driehoeken);
 }

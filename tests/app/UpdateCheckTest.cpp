@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 #include "app/tidylandmain.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -127,3 +128,18 @@ TEST_F(WindowUpdateCheckTest, EveryOutcomeOfTheUpdater) {
 }
 
 } // namespace
+
+// An updater in the current folder is never started, also when PATH names that folder relatively
+// ("." or an empty entry): it may have come with a downloaded file.
+TEST_F(WindowUpdateCheckTest, NeverFromTheCurrentFolder) {
+    install("exit 0\n");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(bin_.path().string()));
+    qputenv("PATH", ":.:bin");
+    TForm2 form;
+    form.setUpdateCheckIntervals(0ms, 1h);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QTimer>(form, "Timer2")->isActive(); }));
+    QDir::setCurrent(before);
+    EXPECT_EQ(control<QLabel>(form, "Label10")->text(), "Checking for new versions...");
+    EXPECT_FALSE(std::filesystem::exists(pidFile()));
+}

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModel>
 #include <QListWidget>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,16 @@ public:
                 shown.push_back(event.substr(6));
         return shown;
     }
+
+    // Puts a fresh copy of the test data file window/NAME, where there is one, into the folder
+    // of the settings and returns its path there.
+    QString copy(const std::string& name) {
+        const std::string data = dataPath("window/" + name);
+        if (std::filesystem::exists(data))
+            settings.dir().write(name, readFile(data));
+        return QString::fromStdString(settings.dir().file(name));
+    }
+    std::string folder() const { return settings.dir().path().string(); }
 
     std::string text(const char* name) const {
         const QObject* found = control<QObject>(form, name);

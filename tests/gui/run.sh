@@ -20,80 +20,22 @@ mkdir -p "$shots"
 work=$(mktemp -d)
 xvfb=""
 pid=""
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
+. "$here/x11.sh"
 trap cleanup EXIT
-
-fail() { echo "FAIL ($screen): $*" >&2; exit 1; }
-
-# The program's visible windows: the main window and any dialog or message box over it.
-windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
-wait_windows() { # COUNT
-    for _ in $(seq 100); do [ "$(windows)" -eq "$1" ] && return 0; sleep 0.1; done
-    fail "expected $1 windows, have $(windows)"
-}
-
-# Clicks the point (x, y) of the window's full-size layout, wherever the window stands and
-# however much it was shrunk.
-click() {
-    eval "$(xdotool getwindowgeometry --shell "$main")"
-    local px=$((X + $1 * WIDTH / 1263)) py=$((Y + $2 * HEIGHT / 766))
-    xdotool mousemove --sync "$px" "$py" click 1
-    sleep 0.3
-}
-
-# Answers message boxes with Enter until only the main window is left; prints how many.
-answer_all() {
-    local answered=0
-    sleep 0.5
-    while [ "$(windows)" -gt 1 ] && [ $answered -lt 10 ]; do
-        xdotool key Return
-        answered=$((answered + 1))
-        sleep 0.5
-    done
-    echo $answered
-}
-
-start() { # FILE...: starts the program, waits for its window
-    XDG_CONFIG_HOME=$work/config "$app" "$@" &
-    pid=$!
-    main=$(xdotool search --sync --onlyvisible --pid "$pid" | head -1)
-    sleep 0.5
-}
-
-stop() { # closes with Button2 (stores the options)
-    click 630 683
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && fail "Button2 did not close the window"
-    wait "$pid" || true
-    pid=""
-}
 
 run_screen() { # WIDTHxHEIGHT SCALE
     screen=$1
     export QT_SCALE_FACTOR=$2
     local name=${1}${2/1/}
     [ "$2" != 1 ] && name=${1}-scale$2
-    Xvfb :77 -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    export DISPLAY=:77
-    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    start_xvfb "$1"
     rm -rf "$work/config"
 
     # Typed path, ticked option, "Edit and save".
     local file=$work/typed-$name.xml
     cp "$sample" "$file"
     start
-    click 560 110 # the file box opens the open dialog
-    wait_windows 2
-    xdotool key Escape
-    wait_windows 1
-    xdotool type --delay 2 "$file"
-    xdotool key Return
-    sleep 1
+    type_path "$file"
     click 622 233 # CheckBox1
     import -window root "$shots/$name-scanned.png"
     click 1083 683 # Button1 "Edit and save"
@@ -119,9 +61,7 @@ run_screen() { # WIDTHxHEIGHT SCALE
     stop
     grep -q 'M_Color' "$file" || fail "the command line's file was not opened"
 
-    kill "$xvfb"
-    wait "$xvfb" 2>/dev/null || true
-    xvfb=""
+    stop_xvfb
     echo "ok $name: $boxes message boxes, screenshots $shots/$name-*.png"
 }
 
