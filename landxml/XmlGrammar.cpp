@@ -245,7 +245,7 @@ bool Reader::elementDecl() {
         }
         p = group;
     }
-    return at('(') && contentParticle() && close();
+    return (at('(') || fail()) && contentParticle() && close();
 }
 
 bool Reader::attType() {
@@ -425,7 +425,8 @@ GrammarFault checkDeclaration(std::string_view decl) {
 
 GrammarFault checkDoctype(std::string_view doctype) {
     Reader r(doctype, kDoctype);
-    r.doctype();
+    if (!r.doctype())
+        r.fail(); // where a step said no without saying why
     return r.fault;
 }
 
