@@ -90,6 +90,12 @@ const char* onPurpose(const std::string& bytes, const Verdict& tool, const Verdi
         // encodings the save could not write back.
         if (says(tool, "says encoding=") || says(tool, "declares encoding="))
             return "encoding";
+        // UTF-16 must begin with a byte-order mark, or else declare itself; expat guesses it
+        // from a zero byte in the first two, where the tool finds a U+0000.
+        if (bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0) &&
+            bytes.compare(0, 4, std::string("<\0?\0", 4)) != 0 &&
+            bytes.compare(0, 4, std::string("\0<\0?", 4)) != 0)
+            return "UTF-16 without a byte-order mark";
         // The save indents each line by its depth.
         if (says(tool, "levels deep"))
             return "depth over 256";
