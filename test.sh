@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite.
 #   ./test.sh                 the suite (warnings are errors), the window tests once more under a
-#                             decimal-comma locale, then the fuzzer for 30 seconds
+#                             decimal-comma locale, then the fuzzers' fixed run (fuzz/run.sh --check)
 #   ./test.sh --sanitize      the suite built with AddressSanitizer and UndefinedBehaviorSanitizer
-#   ./test.sh --fuzz SECONDS  only the fuzzer, for that long (fuzz/run.sh)
+#   ./test.sh --fuzz SECONDS  only the fuzzers, open-ended, each for that long (fuzz/run.sh)
 #   ./test.sh --windows       the core, tidyland and their tests cross-compiled for Windows and
 #                             run under Wine, tidyland.exe checked against Linux (scripts/windows.sh)
 set -euo pipefail
@@ -49,5 +49,5 @@ if [ "$mode" = plain ]; then
     # Only the programs that take the user's locale (the Qt ones) can behave differently there.
     echo "== the window tests again under de_DE.UTF-8 (decimal comma) =="
     LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --test-dir "$build" --output-on-failure -j "$jobs" -L locale
-    fuzz/run.sh 30
+    fuzz/run.sh --check
 fi

@@ -45,21 +45,30 @@ std::string declaredEncoding(std::string_view text) {
     auto close = decl.find(quote, pos);
     if (close == std::string_view::npos)
         return {};
-    return lower(decl.substr(pos, close - pos));
+    return std::string(decl.substr(pos, close - pos));
 }
 
+// The registered names and aliases of the encodings read, in any letter case, and a few
+// common spellings besides.
+bool isNameAmong(const std::string& declared, std::initializer_list<std::string_view> names) {
+    const std::string e = lower(declared);
+    return std::find(names.begin(), names.end(), e) != names.end();
+}
 bool isUtf8Name(const std::string& e) {
-    return e == "utf-8" || e == "utf8";
+    return isNameAmong(e, {"utf-8", "utf8", "csutf8"});
 }
 bool isUtf16Name(const std::string& e) {
-    return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "utf16";
+    return isNameAmong(
+        e, {"utf-16", "utf-16le", "utf-16be", "utf16", "csutf16", "csutf16le", "csutf16be"});
 }
 bool isLatin1Name(const std::string& e) {
-    return e == "iso-8859-1" || e == "iso8859-1" || e == "iso_8859-1" || e == "latin1" ||
-           e == "latin-1" || e == "l1";
+    return isNameAmong(e, {"iso-8859-1", "iso_8859-1:1987", "iso-ir-100", "iso_8859-1", "latin1",
+                           "l1", "ibm819", "cp819", "csisolatin1", "iso8859-1", "latin-1"});
 }
 bool isAsciiName(const std::string& e) {
-    return e == "us-ascii" || e == "ascii";
+    return isNameAmong(e, {"us-ascii", "ansi_x3.4-1968", "iso-ir-6", "ansi_x3.4-1986",
+                           "iso_646.irv:1991", "iso646-us", "us", "ibm367", "cp367", "csascii",
+                           "ascii"});
 }
 
 bool isNoncharacterAt(const char* text, size_t size, size_t at) {
@@ -77,7 +86,8 @@ void refuseOtherDeclaration(const std::string& path, const std::string& decl, bo
     if (!decl.empty() && !isUtf16Name(decl))
         throw Error(path + ": the file is stored as UTF-16 but its declaration says encoding=" +
                     quotedText(decl));
-    if (decl == (littleEndian ? "utf-16be" : "utf-16le"))
+    if (isNameAmong(decl, {littleEndian ? "utf-16be" : "utf-16le",
+                           littleEndian ? "csutf16be" : "csutf16le"}))
         throw Error(path + ": the file is stored as UTF-16" + (littleEndian ? "LE" : "BE") +
                     " but its declaration says encoding=" + quotedText(decl));
 }

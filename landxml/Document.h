@@ -66,6 +66,7 @@ private:
     friend void setAttribute(Document& doc, pugi::xml_node node, const char* name,
                              std::string_view value);
     friend void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
+    friend pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name);
 
     Document();
     void load();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "landxml/MarkupSpace.h"
 
+#include "landxml/XmlGrammar.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -12,58 +14,24 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-constexpr const char* kUndeclaredEntity =
-    "a reference to an undeclared entity; tidylander neither expands nor fetches entities and "
-    "could not write it back faithfully";
-constexpr const char* kIllegalReference =
-    "not well-formed XML: a character reference to a character that XML does not allow";
-
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // A table of the bytes that stop a loop over text or an attribute value.
-constexpr std::array<bool, 256> stops(std::string_view bytes) {
+constexpr std::array<bool, 256> stops(std::string_view bytes, bool nonAscii = false) {
     std::array<bool, 256> table{};
     for (char c : bytes)
         table[static_cast<unsigned char>(c)] = true;
+    for (std::size_t c = 0x80; nonAscii && c < 0x100; ++c)
+        table[c] = true;
     return table;
 }
 constexpr std::array<bool, 256> kInText = stops("<&]");
 constexpr std::array<bool, 256> kInValue = stops("<&\"'");
-constexpr std::array<bool, 256> kInTag = stops(">\"':");
-
-enum class Reference { Fine, UndeclaredEntity, IllegalCharacter };
-
-// What the '&' at the start of `s` begins.
-Reference classifyReference(std::string_view s) {
-    for (std::string_view known : {"&lt;", "&gt;", "&amp;", "&apos;", "&quot;"})
-        if (s.substr(0, known.size()) == known)
-            return Reference::Fine;
-    if (s.substr(0, 2) != "&#")
-        return Reference::UndeclaredEntity;
-    std::size_t i = 2;
-    const bool hex = i < s.size() && s[i] == 'x';
-    i += hex;
-    std::size_t digits = 0;
-    std::uint32_t value = 0;
-    for (; i < s.size(); ++i, ++digits) {
-        const char c = s[i];
-        const char lower = char(c | 0x20);
-        std::uint32_t digit;
-        if (c >= '0' && c <= '9')
-            digit = std::uint32_t(c - '0');
-        else if (hex && lower >= 'a' && lower <= 'f')
-            digit = std::uint32_t(lower - 'a' + 10);
-        else
-            break;
-        // Past the last character of Unicode the exact value no longer matters.
-        value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
-    }
-    if (digits == 0 || i >= s.size() || s[i] != ';')
-        return Reference::UndeclaredEntity;
-    return isXmlCharacter(value) ? Reference::Fine : Reference::IllegalCharacter;
-}
+// The parser takes every byte above ASCII into a name, as XML takes only some characters: a
+// name that holds one is read again by the rules.
+constexpr std::array<bool, 256> kInTag = stops(">\"':", true);
 
 // Whether `c` may stand in a name: after "<?xml" it makes the target another one.
 bool continuesName(char c) {
@@ -106,8 +74,13 @@ private:
     std::size_t markup(std::size_t i);
     std::size_t tag(std::size_t i);
     std::size_t endOfTag(std::size_t i);
+    void grammar(std::size_t from, std::size_t end,
+                 detail::GrammarFault (*check)(std::string_view));
+    void names(std::size_t i, std::size_t end);
+    bool nonAsciiName_ = false; // in the tag endOfTag read last
     std::size_t declaration(std::size_t i);
     std::size_t doctype(std::size_t i);
+    std::size_t endOfDoctype(std::size_t i);
     std::size_t endOfInternalSubset(std::size_t i);
     std::size_t past(std::size_t from, std::string_view end) const {
         const std::size_t at = std::string_view(t_, n_).find(end, from);
@@ -124,13 +97,30 @@ void Scanner::texty(std::size_t end) {
 }
 
 void Scanner::reference(std::size_t at) {
-    switch (classifyReference(std::string_view(t_ + at, std::min<std::size_t>(n_ - at, 64)))) {
-    case Reference::UndeclaredEntity:
-        return fault(at, kUndeclaredEntity);
-    case Reference::IllegalCharacter:
-        return fault(at, kIllegalReference);
-    case Reference::Fine:
-        return;
+    if (const char* what = detail::referenceFault(std::string_view(t_ + at, n_ - at)))
+        fault(at, what);
+}
+
+void Scanner::grammar(std::size_t from, std::size_t end,
+                      detail::GrammarFault (*check)(std::string_view)) {
+    if (const detail::GrammarFault f = check(std::string_view(t_ + from, end - from)))
+        fault(from + f.at, f.what);
+}
+
+// The names of the tag from `i` to `end`: each run of bytes outside its values that the parser
+// read as one.
+void Scanner::names(std::size_t i, std::size_t end) {
+    for (std::size_t k = i + 1; k < end;) {
+        if (t_[k] == '"' || t_[k] == '\'') {
+            k = std::string_view(t_, end).find(t_[k], k + 1) + 1;
+            continue;
+        }
+        std::size_t stop = k;
+        while (stop < end && std::string_view(" \t\r\n=/>\"'").find(t_[stop]) == npos)
+            ++stop;
+        if (stop > k)
+            grammar(k, stop, detail::checkName);
+        k = std::max(stop, k + 1);
     }
 }
 
@@ -163,7 +153,9 @@ std::size_t Scanner::endOfTag(std::size_t i) {
             continue;
         if (c == '>')
             return i + 1;
-        if (c == '"' || c == '\'') {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            nonAsciiName_ = true;
+        } else if (c == '"' || c == '\'') {
             for (++i; i < n_; ++i) {
                 const char v = t_[i];
                 if (!kInValue[static_cast<unsigned char>(v)])
@@ -186,9 +178,12 @@ std::size_t Scanner::endOfTag(std::size_t i) {
 }
 
 std::size_t Scanner::tag(std::size_t i) {
+    nonAsciiName_ = false;
     const std::size_t end = endOfTag(i);
     if (end == npos)
         return npos;
+    if (nonAsciiName_)
+        names(i, end);
     if (t_[i + 1] == '/') {
         depth_ -= depth_ > 0;
         saw(Token::EndTag);
@@ -213,8 +208,10 @@ std::size_t Scanner::declaration(std::size_t i) {
     for (std::size_t k = i + 2; k + 1 < n_; ++k) {
         const char c = t_[k];
         if (c == '?' && t_[k + 1] == '>') {
-            if (!quote)
+            if (!quote) {
+                grammar(i, k + 2, detail::checkDeclaration);
                 return k + 2;
+            }
             fault(k, "not well-formed XML: \"?>\" inside a value of the XML declaration");
         }
         if (quote && c == quote)
@@ -252,6 +249,14 @@ std::size_t Scanner::doctype(std::size_t i) {
         fault(i, "not well-formed XML: a second DOCTYPE");
     doctypeSeen_ = true;
     saw(Token::Other);
+    const std::size_t end = endOfDoctype(i);
+    if (end != npos)
+        grammar(i, end, detail::checkDoctype);
+    return end;
+}
+
+// Past the '>' that closes the DOCTYPE at `i` as the parser reads it, or npos.
+std::size_t Scanner::endOfDoctype(std::size_t i) {
     for (std::size_t k = i + 9; k < n_; ++k) {
         const char c = t_[k];
         if (c == '>')
@@ -302,6 +307,11 @@ std::size_t Scanner::markup(std::size_t i) {
     if (xml)
         return declaration(i);
     saw(Token::Other);
+    std::size_t target = i + 2;
+    while (target < n_ && !isSpace(t_[target]) && t_[target] != '?')
+        ++target;
+    if (std::any_of(t_ + i + 2, t_ + target, [](char c) { return c & 0x80; }))
+        grammar(i + 2, target, detail::checkName);
     return past(i + 2, "?>");
 }
 

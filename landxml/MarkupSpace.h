@@ -21,8 +21,9 @@ struct MarkupScan {
 // such whitespace is content: from there on nothing is dropped and spaceIsContent is set, and
 // the caller must parse the text as it was. The faults reported are those the parser accepts:
 // text, CDATA or a DOCTYPE where XML does not allow them, a second DOCTYPE or root element, a
-// late declaration, "]]>" in text, "<" in an attribute value, and references to undeclared
-// entities or to characters XML does not allow. Markup cut short is left to the parser.
+// late declaration, "]]>" in text, "<" in an attribute value, references to undeclared
+// entities or to characters XML does not allow, and names, the XML declaration and the DOCTYPE
+// that break XML's grammar (XmlGrammar.h). Markup cut short is left to the parser.
 MarkupScan scanMarkup(char* text, std::size_t size);
 
 // scanMarkup's size alone.

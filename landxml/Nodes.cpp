@@ -110,7 +110,14 @@ void setNodeText(Document& doc, pugi::xml_node node, std::string_view text) {
         node.prepend_child(pugi::node_pcdata);
 }
 
-pugi::xml_node addChild(pugi::xml_node parent, std::string_view name) {
+pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name) {
+    // An element that held only text now holds text beside markup: indenting the new child
+    // would change that text.
+    const bool besideText =
+        *parent.value() || std::any_of(parent.begin(), parent.end(), [](pugi::xml_node c) {
+            return c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata;
+        });
+    doc.noteStored({}, true, besideText);
     std::string full(name);
     std::string_view parentName = parent.name();
     if (auto colon = parentName.rfind(':'); colon != std::string_view::npos)

@@ -142,14 +142,6 @@ std::string quoted(std::string_view name) {
     return std::string(name.substr(0, cut)) + "...";
 }
 
-void refuseDeclaredEntities(const Document& doc) {
-    for (pugi::xml_node n = doc.xml().first_child(); n; n = n.next_sibling())
-        if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
-            throw Error(doc.where(n) +
-                        ": the DOCTYPE declares entities; tidylander neither expands "
-                        "nor fetches entities and could not write them back faithfully");
-}
-
 void refuse(const Document& doc, const Refusal& refused) {
     switch (refused.kind) {
     case Refusal::None:
@@ -176,7 +168,6 @@ void refuse(const Document& doc, const Refusal& refused) {
 
 ValuesToWriteBack refuseWhatTheParserTook(const Document& doc, const MarkupScan& scan,
                                           bool checkValues) {
-    refuseDeclaredEntities(doc);
     if (scan.fault) {
         // The parsed text was changed in place; the place comes from the text on disk.
         const DecodedText text = decodeFile(doc.path());

@@ -13,7 +13,7 @@ struct ValuesToWriteBack {
 };
 
 // The parser takes more than XML allows, or than the save could write back as it was read:
-// declared entities, the faults `scan` found, elements nested too deep, comments XML does not
+// the faults `scan` found, elements nested too deep, comments XML does not
 // allow and attributes given twice; with `checkValues` (the file has character references) also
 // references to control characters XML allows nowhere. Throws Error naming the place of the
 // first; the faults are reported only once the parser has found none of its own, as a file cut

@@ -4,12 +4,14 @@
 set -euo pipefail
 
 # zlib compresses the pictures of tidyland render. clang and its runtime libraries (libFuzzer)
-# build the fuzzer, fuzz/run.sh. acl's setfacl and getfacl let the save tests check that a
+# build the fuzzers, fuzz/run.sh; expat is the conforming parser the differential fuzzer holds
+# the load against. acl's setfacl and getfacl let the save tests check that a
 # replaced file keeps its ACL. CLI11 and nlohmann::json read tidyland's command line and write
 # its JSON lines.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgtest-dev zlib1g-dev
           libcli11-dev nlohmann-json3-dev
-          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev acl)
+          locales-all fonts-dejavu-core fonts-liberation clang libclang-rt-14-dev libexpat1-dev
+          acl)
 # scdoc writes the man pages; the rest builds the Debian package (scripts/package.sh) and checks
 # it (tests/packaging/).
 packages+=(scdoc dpkg-dev file lintian desktop-file-utils appstream shared-mime-info
