@@ -134,7 +134,7 @@ void expectCharactersAboveTheRangeKept(const std::string& bytes, const char* enc
         if (!doc.loaded() || !doc.root())
             return;
         tidy::setAttribute(doc, doc.root(), "above", above);
-        tidy::setNodeText(doc, tidy::addChild(doc.root(), "Above"), above);
+        tidy::setNodeText(doc, tidy::addChild(doc, doc.root(), "Above"), above);
         doc.save(saved);
         const tidy::Document again = tidy::Document::open(saved);
         const pugi::xml_node added = again.root().last_child();

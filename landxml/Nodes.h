@@ -40,6 +40,6 @@ std::string_view nodeText(pugi::xml_node node);
 void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
 
 // Appends a new empty element as the last child; it takes the parent's namespace prefix.
-pugi::xml_node addChild(pugi::xml_node parent, std::string_view name);
+pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name);
 
 } // namespace tidy

@@ -48,7 +48,7 @@ std::int32_t updateColorFeature(Document& doc, pugi::xml_node feature, const std
         setAttribute(doc, child, "value", color);
     }
     if (!found) {
-        const pugi::xml_node property = addChild(feature, "Property");
+        const pugi::xml_node property = addChild(doc, feature, "Property");
         setAttribute(doc, property, "label", kColorLabel);
         setAttribute(doc, property, "value", std::int32_t{0});
     }
@@ -60,9 +60,9 @@ std::int32_t colorSurface(Document& doc, pugi::xml_node surface, const std::stri
                           const ColorObserver& observer) {
     const pugi::xml_node feature = findNode(surface, "Feature");
     if (!feature) {
-        const pugi::xml_node created = addChild(surface, "Feature");
+        const pugi::xml_node created = addChild(doc, surface, "Feature");
         setAttribute(doc, created, "code", kOwnCode);
-        const pugi::xml_node property = addChild(created, "Property");
+        const pugi::xml_node property = addChild(doc, created, "Property");
         setAttribute(doc, property, "label", kColorLabel);
         const std::int32_t color = observer.pickColor(name, 0);
         setAttribute(doc, property, "value", color);
