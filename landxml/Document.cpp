@@ -94,6 +94,8 @@ void Document::load() {
     bom_ = text.bom;
     parsed_ = text.utf8.data;
     parsedSize_ = scan.size;
+    if (spaceDropped_)
+        marks_ = std::move(scan.marks);
     parseInPlace(*doc_, path_, std::move(text.utf8), scan.size, options, spaceDropped_);
     loaded_ = true; // from here on errors can name their place
     refuseWhatTheParserTook(*this, scan, hasCharacterReference);
@@ -195,8 +197,13 @@ void Document::write(pugi::xml_writer& out, std::string_view original,
     const bool eightBit = encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii;
     const LayoutSinks sinks{eightBit ? out : recoder, encoding_ == Encoding::Utf8 ? out : recoder,
                             doneBefore};
-    writeKeepingLayout(*this, original, {parsed_, parsedSize_, spaceDropped_}, edited_, sinks,
-                       destination);
+    const pugi::xml_node root = doc_->document_element();
+    const std::size_t rootStart =
+        root && root.name() >= parsed_ && root.name() < parsed_ + parsedSize_
+            ? std::size_t(root.name() - parsed_)
+            : parsedSize_;
+    writeKeepingLayout(*this, original, {parsed_, parsedSize_, spaceDropped_, &marks_, rootStart},
+                       edited_, sinks, destination);
 }
 
 } // namespace tidy

@@ -87,6 +87,8 @@ private:
     // The text the parser read in place; the document's names and values point into it.
     const char* parsed_ = nullptr;
     std::size_t parsedSize_ = 0;
+    // Where the parsed text stands in the file's, now and then (MarkupScan::marks).
+    std::vector<std::pair<std::size_t, std::size_t>> marks_;
     std::vector<std::pair<pugi::xml_node, bool>> edited_; // node, whole subtree
 };
 

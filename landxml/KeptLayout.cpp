@@ -6,6 +6,8 @@
 #include "landxml/Recoding.h"
 #include "landxml/Utf8.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -15,10 +17,25 @@ namespace tidy::detail {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kPiece = std::size_t(256) << 10;
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+// A table of the bytes in `bytes`.
+constexpr std::array<bool, 256> table(std::string_view bytes) {
+    std::array<bool, 256> t{};
+    for (char c : bytes)
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}
+// What the parser reads otherwise than it stands, in an attribute value, text and CDATA.
+constexpr std::array<bool, 256> kReadInValue = table("&\r\n\t");
+constexpr std::array<bool, 256> kReadInText = table("&\r");
+constexpr std::array<bool, 256> kReadInCdata = table("\r");
+// What a written value or text may need a reference for.
+constexpr std::array<bool, 256> kMayEscape = table("&<>\"'\r\t\n");
 
 // One piece of element content in the file's text.
 enum class Kind { Space, Text, StartTag, EmptyTag, EndTag, Comment, Instruction, Cdata, End };
@@ -57,12 +74,11 @@ enum class Read { Attribute, Text, Cdata };
 // resolved (not in CDATA), CR LF and CR read as LF, and in an attribute value each whitespace
 // character, or CR LF, as one blank.
 bool readsAs(const char* b, const char* e, const char* value, Read read) {
-    const auto plain = [read](char c) {
-        return c != '\r' && (read == Read::Cdata || c != '&') &&
-               (read != Read::Attribute || (c != '\n' && c != '\t'));
-    };
+    const std::array<bool, 256>& special = read == Read::Attribute ? kReadInValue
+                                           : read == Read::Text    ? kReadInText
+                                                                   : kReadInCdata;
     const char* s = b;
-    while (s != e && plain(*s))
+    while (s != e && !special[static_cast<unsigned char>(*s)])
         ++s;
     const std::size_t length = std::size_t(e - b);
     if (s == e)
@@ -87,40 +103,28 @@ bool readsAs(const char* b, const char* e, const char* value, Read read) {
     return read_ == value;
 }
 
-// `value` as it stands between quotes `quote`, or as element text (quote 0).
-std::string escaped(std::string_view value, char quote) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += quote == '"' ? "&quot;" : "\"";
-            break;
-        case '\'':
-            out += quote == '\'' ? "&apos;" : "'";
-            break;
-        case '\r':
-            out += "&#13;"; // read back as a line feed otherwise
-            break;
-        case '\t':
-        case '\n':
-            // An attribute value reads them as blanks.
-            out += quote ? (c == '\t' ? "&#9;" : "&#10;") : std::string(1, c);
-            break;
-        default:
-            out += c;
-        }
+// How `c` stands between quotes `quote`, or in element text (quote 0); empty when as it is.
+std::string_view escape(char c, char quote) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return quote == '"' ? "&quot;" : "";
+    case '\'':
+        return quote == '\'' ? "&apos;" : "";
+    case '\r':
+        return "&#13;"; // read back as a line feed otherwise
+    case '\t':
+        return quote ? "&#9;" : ""; // an attribute value reads it as a blank
+    case '\n':
+        return quote ? "&#10;" : "";
+    default:
+        return "";
     }
-    return out;
 }
 
 class LayoutWriter {
@@ -131,7 +135,7 @@ public:
           destination_(destination) {}
 
     void note(pugi::xml_node node, bool wholeSubtree);
-    void run(pugi::xml_node root);
+    void run();
 
 private:
     const Document& doc_;
@@ -145,11 +149,11 @@ private:
     std::size_t parsedAt_ = 0; // where it stands in the parsed text
     bool afterMarkup_ = false;
     std::size_t written_ = 0; // the text before this is written, or left out on purpose
+    std::size_t flushed_ = 0; // the text before this has gone to the sink
     std::string_view emptyTag_ = "/>";
 
     std::unordered_map<const void*, bool> edited_; // element, whole subtree
     std::unordered_set<const void*> above_;        // the elements that hold edited ones
-    std::size_t left_ = 0;                         // edited elements not yet written
 
     // Where a node of the file begins in the parsed text (inside its markup), or npos for a
     // node an operation made.
@@ -164,15 +168,44 @@ private:
     }
     bool fromFile(pugi::xml_node n) const { return keyOf(n) != npos; }
 
+    // The file's own text is passed on in runs as long as the changes allow, in pieces, each
+    // let go once written: a terrain model is hundreds of megabytes.
     void copyTo(std::size_t at) {
-        if (at > written_) {
-            sinks_.original.write(t_ + written_, at - written_);
-            written_ = at;
-            sinks_.doneBefore(at);
+        written_ = std::max(written_, at);
+        if (written_ - flushed_ >= kPiece)
+            flush();
+    }
+    void flush() {
+        while (written_ > flushed_) {
+            const std::size_t piece = std::min(written_ - flushed_, kPiece);
+            sinks_.original.write(t_ + flushed_, piece);
+            flushed_ += piece;
+            sinks_.doneBefore(flushed_);
         }
     }
-    void skipTo(std::size_t at) { written_ = std::max(written_, at); }
-    void emit(std::string_view s) { sinks_.changed.write(s.data(), s.size()); }
+    void skipTo(std::size_t at) {
+        flush();
+        written_ = flushed_ = std::max(written_, at);
+    }
+    void emit(std::string_view s) {
+        flush();
+        sinks_.changed.write(s.data(), s.size());
+    }
+    // `value` between quotes `quote`, or as element text (quote 0).
+    void emitEscaped(std::string_view value, char quote) {
+        std::size_t plain = 0;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (!kMayEscape[static_cast<unsigned char>(value[i])])
+                continue;
+            const std::string_view reference = escape(value[i], quote);
+            if (reference.empty())
+                continue;
+            emit(value.substr(plain, i - plain));
+            emit(reference);
+            plain = i + 1;
+        }
+        emit(value.substr(plain));
+    }
 
     [[noreturn]] void changedUnderneath() const {
         throw Error(destination_ + ": cannot save: the text of \"" + doc_.path() +
@@ -192,8 +225,9 @@ private:
         std::size_t lastGoneEnd = 0;
     };
     Token next();
+    std::size_t seek(std::size_t parsed);
     Token readTo(std::size_t key, Gap& gap);
-    void skipElement();
+    void skipElement(bool keep);
 
     std::string_view spaceBefore(std::size_t at) const {
         std::size_t b = at;
@@ -205,6 +239,7 @@ private:
     void element(pugi::xml_node e, const Token& tag, bool whole, std::string_view space);
     void startTag(pugi::xml_node e, const Token& tag);
     void content(pugi::xml_node e, bool whole, std::string_view space);
+    bool onlyText(pugi::xml_node e);
     void text(pugi::xml_node node, const char* value, const Token& token);
     void changedText(pugi::xml_node node, const char* value, bool cdata);
     void added(pugi::xml_node n, std::string_view space, std::string_view indent);
@@ -212,8 +247,11 @@ private:
 
 // Past the '>' of a tag opened at `i`, quotes respected.
 std::size_t LayoutWriter::endOfTag(std::size_t i) const {
+    static constexpr std::array<bool, 256> stops = table(">\"'");
     for (++i; i < n_; ++i) {
         const char c = t_[i];
+        if (!stops[static_cast<unsigned char>(c)])
+            continue;
         if (c == '>')
             return i + 1;
         if (c == '"' || c == '\'') {
@@ -231,38 +269,47 @@ Token LayoutWriter::next() {
     if (at_ >= n_)
         return k;
     if (t_[at_] != '<') {
-        const void* lt = std::memchr(t_ + at_, '<', n_ - at_);
-        k.end = lt ? std::size_t(static_cast<const char*>(lt) - t_) : n_;
+        // Texts between markup are short in a terrain model: loops beat calls to memchr.
         std::size_t i = at_;
-        while (i < k.end && isSpace(t_[i]))
+        while (i < n_ && isSpace(t_[i]))
             ++i;
-        k.kind = i == k.end ? Kind::Space : Kind::Text;
+        k.kind = i == n_ || t_[i] == '<' ? Kind::Space : Kind::Text;
+        while (i < n_ && t_[i] != '<')
+            ++i;
+        k.end = i;
         // Whitespace alone between two pieces of markup is not in the parsed text.
-        const bool dropped = parsed_.spaceDropped && k.kind == Kind::Space && afterMarkup_ && lt;
+        const bool dropped =
+            parsed_.spaceDropped && k.kind == Kind::Space && afterMarkup_ && i < n_;
         parsedAt_ += dropped ? 0 : k.end - at_;
         k.parsedEnd = parsedAt_;
         at_ = k.end;
         afterMarkup_ = false;
         return k;
     }
+    const char second = at_ + 1 < n_ ? t_[at_ + 1] : '\0';
     const std::string_view rest(t_ + at_, n_ - at_);
-    if (rest.substr(0, 4) == "<!--") {
+    if (second == '/') {
+        std::size_t i = at_ + 2;
+        while (i < n_ && t_[i] != '>')
+            ++i;
+        if (i == n_)
+            changedUnderneath();
+        k.kind = Kind::EndTag;
+        k.end = i + 1;
+    } else if (second != '!' && second != '?') {
+        k.end = endOfTag(at_);
+        k.kind = t_[k.end - 2] == '/' ? Kind::EmptyTag : Kind::StartTag;
+        if (k.kind == Kind::EmptyTag)
+            emptyTag_ = t_[k.end - 3] == ' ' ? " />" : "/>";
+    } else if (rest.substr(0, 4) == "<!--") {
         k.kind = Kind::Comment;
         k.end = past(at_ + 4, "-->");
     } else if (rest.substr(0, 9) == "<![CDATA[") {
         k.kind = Kind::Cdata;
         k.end = past(at_ + 9, "]]>");
-    } else if (rest.substr(0, 2) == "<?") {
+    } else {
         k.kind = Kind::Instruction;
         k.end = past(at_ + 2, "?>");
-    } else if (rest.substr(0, 2) == "</") {
-        k.kind = Kind::EndTag;
-        k.end = past(at_ + 2, ">");
-    } else {
-        k.end = endOfTag(at_);
-        k.kind = t_[k.end - 2] == '/' ? Kind::EmptyTag : Kind::StartTag;
-        if (k.kind == Kind::EmptyTag)
-            emptyTag_ = t_[k.end - 3] == ' ' ? " />" : "/>";
     }
     parsedAt_ += k.end - at_;
     k.parsedEnd = parsedAt_;
@@ -285,14 +332,17 @@ Token LayoutWriter::readTo(std::size_t key, Gap& gap) {
         if (gap.firstGone == npos)
             gap.firstGone = k.begin;
         if (k.kind == Kind::StartTag)
-            skipElement();
+            skipElement(false);
         gap.lastGoneEnd = at_;
     }
 }
 
-// Reads on to the end of the element whose start tag was just read.
-void LayoutWriter::skipElement() {
+// Reads on to the end of the element whose start tag was just read; with `keep`, writing it as it
+// goes, so that its text need not be held at once.
+void LayoutWriter::skipElement(bool keep) {
     for (std::size_t depth = 1; depth > 0;) {
+        if (keep && at_ - written_ >= kPiece)
+            copyTo(at_);
         const Token k = next();
         if (k.kind == Kind::StartTag)
             ++depth;
@@ -311,26 +361,70 @@ void LayoutWriter::note(pugi::xml_node node, bool wholeSubtree) {
         return;
     auto [it, added] = edited_.emplace(node.internal_object(), wholeSubtree);
     it->second = it->second || wholeSubtree;
-    left_ += added;
     for (pugi::xml_node up = node.parent(); up && above_.insert(up.internal_object()).second;
          up = up.parent()) {
     }
 }
 
-void LayoutWriter::run(pugi::xml_node root) {
-    if (left_ > 0 && root && fromFile(root)) {
-        const std::size_t key = keyOf(root) - 1; // its '<'
-        at_ = parsed_.spaceDropped ? offsetBeforeDroppingSpace(t_, n_, key) : key;
-        parsedAt_ = key;
-        copyTo(at_);
+// Where the byte at `parsed` of the parsed text, a '<', stands in the file's text, from where the
+// reading stands now or from the nearest mark of the load ahead of it.
+std::size_t LayoutWriter::seek(std::size_t parsed) {
+    if (!parsed_.spaceDropped)
+        return parsed;
+    const auto& marks = *parsed_.marks;
+    auto mark = std::upper_bound(marks.begin(), marks.end(), std::make_pair(parsed, npos));
+    if (mark != marks.begin() && std::prev(mark)->first >= parsed_.rootStart &&
+        std::prev(mark)->second > at_) {
+        --mark;
+        parsedAt_ = mark->first;
+        at_ = mark->second;
+        afterMarkup_ = true;
+    } else if (at_ == 0) {
+        // Before the first mark stands the prolog, which takes the load's own reading.
+        return offsetBeforeDroppingSpace(t_, n_, parsed);
+    }
+    for (;;) {
+        const std::size_t before = at_;
+        const Token k = next();
+        if (k.kind == Kind::End || k.parsed > parsed)
+            changedUnderneath();
+        if (k.parsed == parsed && k.kind != Kind::Space)
+            return before;
+    }
+}
+
+void LayoutWriter::run() {
+    // Each edited element that no other holds is written in step with the file; between them
+    // the file's text goes out as it is.
+    std::vector<std::pair<std::size_t, pugi::xml_node>> outermost;
+    for (const auto& [object, whole] : edited_) {
+        const pugi::xml_node node(static_cast<pugi::xml_node_struct*>(const_cast<void*>(object)));
+        bool held = false;
+        for (pugi::xml_node up = node.parent(); up && !held; up = up.parent())
+            held = edited_.count(up.internal_object()) > 0;
+        if (!held)
+            outermost.emplace_back(keyOf(node), node);
+    }
+    std::sort(outermost.begin(), outermost.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [key, node] : outermost) {
+        const std::size_t at = seek(key - 1);
+        copyTo(at);
+        at_ = at;
+        parsedAt_ = key - 1;
         const Token tag = next();
-        const auto it = edited_.find(root.internal_object());
-        element(root, tag, it != edited_.end() && it->second, spaceBefore(tag.begin));
+        element(node, tag, false, spaceBefore(tag.begin));
     }
     copyTo(n_);
+    flush();
 }
 
 void LayoutWriter::element(pugi::xml_node e, const Token& tag, bool whole, std::string_view space) {
+    // Within an element changed as a whole, nothing is looked up.
+    if (!whole) {
+        const auto it = edited_.find(e.internal_object());
+        whole = it != edited_.end() && it->second;
+    }
     startTag(e, tag);
     if (tag.kind == Kind::EmptyTag) {
         // Children added to an empty element open it.
@@ -341,17 +435,55 @@ void LayoutWriter::element(pugi::xml_node e, const Token& tag, bool whole, std::
             skipTo(tag.end);
             emit(">");
             if (*e.value())
-                emit(escaped(e.value(), 0));
+                emitEscaped(e.value(), 0);
             for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
                 added(c, {}, {});
             emit(std::string("</") + e.name() + ">");
         }
     } else {
         copyTo(tag.end);
-        content(e, whole, space);
+        if (!onlyText(e))
+            content(e, whole, space);
     }
-    if (edited_.count(e.internal_object()) && --left_ == 0)
-        copyTo(n_); // nothing else changed
+}
+
+// The content of an element that holds nothing but its own text, as nearly every element of a
+// terrain model does, read without the general walk: written, and true, when the file holds
+// only text there too.
+bool LayoutWriter::onlyText(pugi::xml_node e) {
+    if (e.first_child())
+        return false;
+    std::size_t lt = at_;
+    while (lt < n_ && t_[lt] != '<')
+        ++lt;
+    if (lt + 1 >= n_ || t_[lt + 1] != '/')
+        return false;
+    const char* value = e.value();
+    const std::size_t length = lt - at_;
+    std::size_t parsedLength = length;
+    if (!*value) {
+        std::size_t i = at_;
+        while (i < lt && isSpace(t_[i]))
+            ++i;
+        if (i != lt)
+            return false; // the text is gone: the general walk leaves it out
+        parsedLength = parsed_.spaceDropped ? 0 : length;
+    } else if (value != parsed_.data + parsedAt_ ||
+               !readsAs(t_ + at_, t_ + lt, value, Read::Text)) {
+        copyTo(at_);
+        skipTo(lt);
+        emitEscaped(value, 0);
+    }
+    std::size_t gt = lt + 2;
+    while (gt < n_ && t_[gt] != '>')
+        ++gt;
+    if (gt == n_)
+        changedUnderneath();
+    parsedAt_ += parsedLength + (gt + 1 - lt);
+    at_ = gt + 1;
+    afterMarkup_ = true;
+    copyTo(at_);
+    return true;
 }
 
 // Writes the start tag with the values that changed, and the attributes added after the last.
@@ -370,20 +502,21 @@ void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
         const std::size_t name = i;
         while (t_[i] != '=' && !isSpace(t_[i]))
             ++i;
-        const std::string_view attributeName(t_ + name, i - name);
+        const std::size_t nameLength = i - name;
         while (t_[i] != '"' && t_[i] != '\'')
             ++i;
         quote = t_[i];
         const std::size_t value = i + 1;
         i = std::size_t(static_cast<const char*>(std::memchr(t_ + value, quote, n_ - value)) - t_);
-        if (!a || attributeName != a.name()) {
+        if (!a || std::strncmp(a.name(), t_ + name, nameLength) != 0 ||
+            a.name()[nameLength] != '\0') {
             copyTo(lastEnd); // an attribute taken away, with the space before it
             skipTo(i + 1);
         } else {
             if (!readsAs(t_ + value, t_ + i, a.value(), Read::Attribute)) {
                 copyTo(value);
                 skipTo(i);
-                emit(escaped(a.value(), quote));
+                emitEscaped(a.value(), quote);
             }
             a = a.next_attribute();
         }
@@ -391,7 +524,9 @@ void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
     }
     for (; a; a = a.next_attribute()) {
         copyTo(lastEnd);
-        emit(std::string(" ") + a.name() + "=" + quote + escaped(a.value(), quote) + quote);
+        emit(std::string(" ") + a.name() + "=" + quote);
+        emitEscaped(a.value(), quote);
+        emit(std::string_view(&quote, 1));
     }
 }
 
@@ -413,7 +548,7 @@ void LayoutWriter::text(pugi::xml_node node, const char* value, const Token& tok
 // CDATA section, which has none.
 void LayoutWriter::changedText(pugi::xml_node node, const char* value, bool cdata) {
     if (!cdata)
-        return emit(escaped(value, 0));
+        return emitEscaped(value, 0);
     const unsigned beyond = firstByteBeyond(doc_.encoding());
     for (const char* c = value; *c; ++c) {
         if (*c == '\r')
@@ -438,8 +573,6 @@ void LayoutWriter::changedText(pugi::xml_node node, const char* value, bool cdat
 // holds is left out with the whitespace that led to it, what it gained is written after the
 // child before it, indented like that child.
 void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space) {
-    const auto found = edited_.find(e.internal_object());
-    whole = whole || (found != edited_.end() && found->second);
     Gap gap;
     std::string_view childSpace;
     // The text kept in the element itself comes first.
@@ -456,7 +589,7 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
                     : keyOf(c);
         if (key == npos) {
             if (ownText) {
-                emit(escaped(e.value(), 0));
+                emitEscaped(e.value(), 0);
             } else {
                 std::string indent;
                 if (childSpace.size() > space.size() && childSpace.substr(0, space.size()) == space)
@@ -474,13 +607,11 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
             }
             if (k.kind == Kind::StartTag || k.kind == Kind::EmptyTag) {
                 childSpace = spaceBefore(k.begin);
-                const auto it = edited_.find(c.internal_object());
-                if (whole || it != edited_.end() || above_.count(c.internal_object())) {
+                if (whole || edited_.count(c.internal_object()) ||
+                    above_.count(c.internal_object())) {
                     element(c, k, whole, childSpace);
-                    if (left_ == 0)
-                        return;
                 } else if (k.kind == Kind::StartTag) {
-                    skipElement();
+                    skipElement(true);
                 }
             } else if (k.kind == Kind::Text || k.kind == Kind::Space || k.kind == Kind::Cdata) {
                 text(child, ownText ? e.value() : c.value(), k);
@@ -520,17 +651,20 @@ void LayoutWriter::added(pugi::xml_node n, std::string_view space, std::string_v
         return emit(out.text);
     }
     }
-    std::string tag = std::string(space) + "<" + n.name();
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-        tag += std::string(" ") + a.name() + "=\"" + escaped(a.value(), '"') + "\"";
+    emit(std::string(space) + "<" + n.name());
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+        emit(std::string(" ") + a.name() + "=\"");
+        emitEscaped(a.value(), '"');
+        emit("\"");
+    }
     if (!n.first_child() && !*n.value())
-        return emit(tag + std::string(emptyTag_));
-    emit(tag + ">");
+        return emit(emptyTag_);
+    emit(">");
     bool holdsText = *n.value() != '\0';
     for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
         holdsText = holdsText || c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata;
     if (*n.value())
-        emit(escaped(n.value(), 0));
+        emitEscaped(n.value(), 0);
     const std::string inner = holdsText ? std::string() : std::string(space) + std::string(indent);
     for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
         added(c, inner, indent);
@@ -545,7 +679,7 @@ void writeKeepingLayout(const Document& doc, std::string_view original, const Pa
     LayoutWriter writer(doc, original, parsed, sinks, destination);
     for (const auto& [node, whole] : edited)
         writer.note(node, whole);
-    writer.run(doc.root());
+    writer.run();
 }
 
 } // namespace tidy::detail

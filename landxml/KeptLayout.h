@@ -22,6 +22,10 @@ struct ParsedText {
     const char* data = nullptr;
     std::size_t size = 0;
     bool spaceDropped = false; // the whitespace between markup was dropped before parsing
+    // Where the dropping left off now and then: the place of a '<' in the parsed text and in the
+    // file's, in order; and where the root element begins in the parsed text.
+    const std::vector<std::pair<std::size_t, std::size_t>>* marks = nullptr;
+    std::size_t rootStart = 0;
 };
 
 // Where the save sends what it writes: the file's own bytes, and the text of a change, which an

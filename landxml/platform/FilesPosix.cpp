@@ -76,8 +76,8 @@ FileView::~FileView() {
 }
 
 void FileView::doneBefore(std::size_t offset) {
-    // In steps of a few megabytes: each call costs a system call.
-    constexpr std::size_t kStep = std::size_t(4) << 20;
+    // In steps of a quarter megabyte: each costs a system call.
+    constexpr std::size_t kStep = std::size_t(256) << 10;
     offset = std::min(offset, size_) & ~(kStep - 1);
     if (!data_ || offset <= released_)
         return;
