@@ -45,7 +45,7 @@ private:
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t released_ = 0;
-    void* handle_ = nullptr; // the mapping object, where the system has one
+    [[maybe_unused]] void* handle_ = nullptr; // the mapping object, where the system has one
 };
 
 } // namespace tidy::platform
