@@ -110,7 +110,10 @@ private:
             setAttribute(document_, curve, "rot", "ccw");
         else
             ++counts_.possibleDeviationCount;
-        setNodeText(document_, findNode(curve, "Center"), formatPointText(centre.p, centre.q));
+        // The elevation, and anything after it, stays as it was.
+        const pugi::xml_node centreElement = findNode(curve, "Center");
+        setNodeText(document_, centreElement,
+                    replacePlanCoordinates(nodeText(centreElement), centre.p, centre.q));
     }
 
     PointText point(pugi::xml_node curve, const char* elementName, const std::string& curveName) {

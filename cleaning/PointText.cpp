@@ -86,6 +86,15 @@ std::optional<PointText> SplitPointText(std::string_view text) {
     return PointText{*p, *q};
 }
 
+std::string replacePlanCoordinates(std::string_view text, double p, double q) {
+    std::string_view rest = text;
+    const std::string_view first = nextToken(rest);
+    nextToken(rest);
+    const std::size_t before =
+        first.empty() ? text.size() - rest.size() : std::size_t(first.data() - text.data());
+    return std::string(text.substr(0, before)) + formatPointText(p, q) + std::string(rest);
+}
+
 std::string formatPointText(double p, double q) {
     // Fixed notation of the largest double needs 309 digits before the point.
     char buffer[2 * 330];

@@ -31,4 +31,8 @@ std::optional<PointText> SplitPointText(std::string_view text);
 // "p q" as printf's "%f %f" writes it in the C locale: fixed, six decimals, one blank.
 std::string formatPointText(double p, double q);
 
+// `text` with its first two tokens replaced by formatPointText(p, q): the elevation and whatever
+// else follows them, and what stands before them, stay as they were.
+std::string replacePlanCoordinates(std::string_view text, double p, double q);
+
 } // namespace tidy

@@ -67,7 +67,7 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
 }
 
 // Walks one Faces element and removes its outside faces; returns the running total.
-std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int32_t removed,
+std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t removed,
                         const TriangleRemovalObserver& observer) {
     pugi::xml_node node = findNode(faces, "F");
     // Read once: the walk takes exactly this many steps, however many faces it removes.
@@ -84,6 +84,8 @@ std::int32_t cleanFaces(const Document& document, pugi::xml_node faces, std::int
         const pugi::xml_node next = node.next_sibling();
         observer.setProgress(k);
         if (outside) {
+            // Removing faces renumbers the neighbours of those that stay.
+            document.noteEdited(faces, true);
             faces.remove_child(node);
             ++removed;
             observer.showRemovedCount(removed);

@@ -222,8 +222,7 @@ void expectTheParserReadsTheSame(const tidy::Document& doc, const std::string& b
                 "-- the load --\n" + dump(doc.xml()));
 }
 
-// A plain load and save leaves the document as it was and keeps the content, what it wrote
-// loads to the same content, and saving that writes the same bytes again.
+// A plain load and save leaves the document as it was and writes the file byte for byte.
 void expectPlainLoadAndSaveKeepTheContent(const std::string& bytes) {
     const std::string source = pathOf("in.xml"), plain = pathOf("plain.xml");
     const tidy::Document doc = tidy::Document::open(source);
@@ -233,25 +232,17 @@ void expectPlainLoadAndSaveKeepTheContent(const std::string& bytes) {
         return;
     if (dump(doc.xml()) != before)
         finding("a save changed the document:\n" + before + "-- became --\n" + dump(doc.xml()));
-    try {
-        const tidy::Document again = tidy::Document::open(plain);
-        if (dump(again.xml()) != before)
-            finding("a load and save changed the content:\n" + before + "-- became --\n" +
-                    dump(again.xml()));
-        again.save(pathOf("plain2.xml"));
-        if (readFile(pathOf("plain2.xml")) != readFile(plain))
-            finding("a second load and save wrote different bytes");
-    } catch (const tidy::Error& e) {
-        finding(std::string("a plain save does not load again: ") + e.what());
-    }
+    // A save writes the file's own bytes around what the operations changed: here nothing.
+    if (readFile(plain) != bytes)
+        finding("a plain load and save changed the bytes:\n" + readFile(plain));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::set<std::string> ours = {"in.xml",      "inplace.xml", "cleaned.xml",
-                                        "renamed.xml", "colored.xml", "plain.xml",
-                                        "plain2.xml",  "narrow.xml",  "narrow-saved.xml"};
+    const std::set<std::string> ours = {"in.xml",      "inplace.xml",     "cleaned.xml",
+                                        "renamed.xml", "colored.xml",     "plain.xml",
+                                        "narrow.xml",  "narrow-saved.xml"};
     const fs::path folder = fs::path(pathOf("in.xml")).parent_path();
     for (const auto& e : fs::directory_iterator(folder))
         fs::remove(e.path());

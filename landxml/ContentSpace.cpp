@@ -11,10 +11,6 @@ bool isBlank(const char* text) {
     return text[std::strspn(text, " \t\r\n")] == '\0';
 }
 
-bool isText(pugi::xml_node n) {
-    return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata;
-}
-
 // Whether the element holds text beside other children: then the whitespace between them is
 // content, and the save adds none.
 bool holdsText(pugi::xml_node element) {
@@ -47,28 +43,6 @@ void dropSpaceThatIsNotContent(pugi::xml_node element, bool preserve) {
     for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
         if (c.type() == pugi::node_element)
             dropSpaceThatIsNotContent(c, preserve);
-}
-
-SpaceKeepers::~SpaceKeepers() {
-    for (pugi::xml_node n : lent_)
-        n.parent().remove_child(n);
-}
-
-void SpaceKeepers::lend(pugi::xml_node element, bool preserve) {
-    preserve = preserves(element, preserve);
-    if (element.first_child() && (preserve || holdsText(element))) {
-        bool afterText = *element.value() != '\0';
-        for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
-            if (!afterText && !isText(c))
-                lent_.push_back(element.insert_child_before(pugi::node_pcdata, c));
-            afterText = isText(c);
-        }
-        if (!afterText)
-            lent_.push_back(element.append_child(pugi::node_pcdata));
-    }
-    for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
-        if (c.type() == pugi::node_element)
-            lend(c, preserve);
 }
 
 } // namespace tidy::detail

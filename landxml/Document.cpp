@@ -2,10 +2,10 @@
 #include "landxml/Document.h"
 
 #include "landxml/AtomicFile.h"
-#include "landxml/CarriageReturns.h"
 #include "landxml/ContentSpace.h"
 #include "landxml/Decoding.h"
 #include "landxml/Error.h"
+#include "landxml/KeptLayout.h"
 #include "landxml/MarkupSpace.h"
 #include "landxml/Memory.h"
 #include "landxml/Recoding.h"
@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <utility>
 
 namespace tidy {
@@ -48,22 +47,6 @@ void parseInPlace(pugi::xml_document& doc, const std::string& path, FileBuffer t
         at = offsetBeforeDroppingSpace(again.utf8.data, again.utf8.size, at);
     throw Error(place(path, again.utf8.data, again.utf8.size, at) +
                 ": not well-formed XML: " + r.description());
-}
-
-// What pugixml writes itself: the file's encoding, or UTF-8 for the recoder to convert.
-pugi::xml_encoding writtenEncoding(Encoding encoding, bool recode) {
-    if (recode)
-        return pugi::encoding_utf8;
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        return pugi::encoding_utf16_le;
-    case Encoding::Utf16BE:
-        return pugi::encoding_utf16_be;
-    case Encoding::Latin1:
-        return pugi::encoding_latin1;
-    default:
-        return pugi::encoding_utf8;
-    }
 }
 
 } // namespace
@@ -118,15 +101,15 @@ void Document::load() {
     spaceDropped_ = !scan.spaceIsContent;
     encoding_ = text.encoding;
     bom_ = text.bom;
+    parsed_ = text.utf8.data;
+    parsedSize_ = scan.size;
+    if (spaceDropped_)
+        marks_ = std::move(scan.marks);
     parseInPlace(*doc_, path_, std::move(text.utf8), scan.size, options, spaceDropped_);
     loaded_ = true; // from here on errors can name their place
-    const ValuesToWriteBack values = refuseWhatTheParserTook(*this, scan, hasCharacterReference);
-    carriageReturnInText_ = values.carriageReturnInText;
-    beyondEncoding_ = values.beyondEncoding;
-    if (scan.spaceIsContent) {
+    refuseWhatTheParserTook(*this, scan, hasCharacterReference);
+    if (scan.spaceIsContent)
         dropSpaceThatIsNotContent(root(), false);
-        spaceIsContent_ = true;
-    }
 }
 
 pugi::xml_node Document::root() const {
@@ -168,16 +151,12 @@ bool Document::canHold(std::string_view utf8) const {
     });
 }
 
-void Document::noteStored(std::string_view value, bool inText, bool besideMarkup) {
-    if (inText && value.find('\r') != std::string_view::npos)
-        carriageReturnInText_ = true;
-    const unsigned beyond = firstByteBeyond(encoding_);
-    if (beyond < 0x100 && std::any_of(value.begin(), value.end(), [&](char c) {
-            return static_cast<unsigned char>(c) >= beyond;
-        }))
-        beyondEncoding_ = true;
-    if (inText && besideMarkup)
-        spaceIsContent_ = true;
+void Document::noteEdited(pugi::xml_node node, bool wholeSubtree) {
+    // An operation changes the same element many times over, one after the other.
+    if (!edited_.empty() && edited_.back().first == node)
+        edited_.back().second = edited_.back().second || wholeSubtree;
+    else
+        edited_.emplace_back(node, wholeSubtree);
 }
 
 void Document::save(const std::string& destination) const {
@@ -186,48 +165,54 @@ void Document::save(const std::string& destination) const {
                     ": nothing to save: no file was loaded from \"" + path_ + "\"");
     if (destination.empty())
         throw Error(path_ + ": no destination to save to");
-    // Looked at before anything is written, so that a refusal leaves no file behind.
-    refuseWhatCannotBeWritten(destination);
-
+    // The file is read again for its own bytes; another version of it would not fit the changes.
+    const auto refuseAnotherVersion = [&] {
+        if (stampOf(path_) != stamp_)
+            throw Error(destination + ": cannot save: " +
+                        (destination == path_ ? "the file" : quotedText(path_)) +
+                        " was changed on disk after it was read; it is left as it is: load it "
+                        "again and repeat the work");
+    };
+    refuseAnotherVersion();
     AtomicFile file(destination, {path_, stamp_});
-
-    serialize(file);
+    if (encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii) {
+        // Mapped rather than read: the document already holds the file's size several times.
+        platform::FileView view(path_);
+        const std::size_t bom = bom_ ? 3 : 0;
+        if (view.size() < bom)
+            refuseAnotherVersion();
+        write(file, std::string_view(view.data() + bom, view.size() - bom), destination,
+              [&view, bom](std::size_t at) { view.doneBefore(at + bom); });
+    } else {
+        const DecodedText text = decodeFile(path_);
+        write(file, std::string_view(text.utf8.data, text.utf8.size), destination,
+              [](std::size_t) {});
+    }
+    refuseAnotherVersion();
     file.commit();
 }
 
-void Document::refuseWhatCannotBeWritten(const std::string& destination) const {
-    if (beyondEncoding_)
-        refuseBeyondWithoutReference(*this, destination);
-    if (carriageReturnInText_)
-        refuseUnwritable(*this, findTextCarriageReturns(*doc_), destination);
-}
-
-// pugixml writes the document; the writers between it and `out` add what it cannot do itself,
-// each only for the documents that need it.
-void Document::serialize(pugi::xml_writer& out) const {
-    const bool recode =
-        lineEnd_ != LineEnd::Lf ||
-        (beyondEncoding_ && (encoding_ == Encoding::Latin1 || encoding_ == Encoding::Ascii));
-    const pugi::xml_encoding enc = writtenEncoding(encoding_, recode);
-    unsigned flags = pugi::format_indent | pugi::format_no_declaration;
-    if (bom_)
-        flags |= pugi::format_write_bom;
-
-    Recoder recoder(out, encoding_, lineEnd_);
-    pugi::xml_writer& target = recode ? static_cast<pugi::xml_writer&>(recoder) : out;
-    std::optional<SpaceKeepers> keepers;
-    if (spaceIsContent_)
-        keepers.emplace(doc_->document_element());
-    const TextCarriageReturns returns =
-        carriageReturnInText_ ? findTextCarriageReturns(*doc_) : TextCarriageReturns{};
-    if (returns.at.empty()) {
-        doc_->save(target, "\t", flags, enc);
-        return;
+void Document::write(pugi::xml_writer& out, std::string_view original,
+                     const std::string& destination,
+                     const std::function<void(std::size_t)>& doneBefore) const {
+    if (bom_) {
+        const std::string_view mark = encoding_ == Encoding::Utf16LE   ? "\xFF\xFE"
+                                      : encoding_ == Encoding::Utf16BE ? "\xFE\xFF"
+                                                                       : "\xEF\xBB\xBF";
+        out.write(mark.data(), mark.size());
     }
-    const LentCharacter lent(returns);
-    CarriageReturnWriter rewriter(target, returns.lent, enc);
-    doc_->save(rewriter, "\t", flags, enc);
-    rewriter.finish();
+    // The file's own text goes out as it came; only UTF-8 takes any change as it is.
+    Recoder recoder(out, encoding_, LineEnd::Lf);
+    const bool eightBit = encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii;
+    const LayoutSinks sinks{eightBit ? out : recoder, encoding_ == Encoding::Utf8 ? out : recoder,
+                            doneBefore};
+    const pugi::xml_node root = doc_->document_element();
+    const std::size_t rootStart =
+        root && root.name() >= parsed_ && root.name() < parsed_ + parsedSize_
+            ? std::size_t(root.name() - parsed_)
+            : parsedSize_;
+    writeKeepingLayout(*this, original, {parsed_, parsedSize_, spaceDropped_, &marks_, rootStart},
+                       edited_, sinks, destination);
 }
 
 } // namespace tidy

@@ -5,9 +5,12 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tidy {
 
@@ -47,35 +50,30 @@ public:
     // writes a character reference.
     bool canHold(std::string_view utf8) const;
 
-    // Writes the whole document to `destination` atomically, in the source's encoding and with
-    // its line ends, a character that encoding cannot hold in text or an attribute value as a
-    // character reference (one in a name, comment, processing instruction or CDATA section,
-    // which have none, is refused before anything is written): a
-    // temporary file in the destination's folder is renamed over it only once it is complete.
-    // An existing destination keeps its permissions; a symbolic link keeps pointing at its
-    // replaced target. Refuses a document that was never loaded. A carriage return in element
-    // text is written as "&#13;"; for that the save briefly changes those characters in the
-    // tree, so no other thread may read the document while it saves.
+    // Writes the document to `destination` atomically: the file as it was read, byte for byte,
+    // with what the operations changed (through the setters below and noteEdited) written where
+    // it stands, in the file's encoding; a character the encoding cannot hold becomes a
+    // character reference. Everything else (indentation, quotes, references, empty-element
+    // forms, comments, line ends) stays as it was. A temporary file in the destination's folder
+    // is renamed over it only once it is complete. An existing destination keeps its
+    // permissions; a symbolic link keeps pointing at its replaced target. Refuses a document
+    // that was never loaded, and one whose file changed on disk since it was read.
     void save(const std::string& destination) const;
+
+    // Tells the save that an operation changed `node` (an element): its attributes, its text or
+    // its children; with `wholeSubtree` anything below it as well. A node an operation made
+    // counts as a change of the element of the file that holds it. The setters of Nodes.h call
+    // it; an operation that changes the tree through pugixml itself must.
+    void noteEdited(pugi::xml_node node, bool wholeSubtree = false);
 
     pugi::xml_document& xml() { return *doc_; }
     const pugi::xml_document& xml() const { return *doc_; }
 
 private:
-    // The setters change the document through noteStored.
-    friend void setAttribute(Document& doc, pugi::xml_node node, const char* name,
-                             std::string_view value);
-    friend void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
-    friend pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name);
-
     Document();
     void load();
-    void refuseWhatCannotBeWritten(const std::string& destination) const;
-    void serialize(pugi::xml_writer& out) const;
-    // Tells the save what a setter stored, so that it looks for what needs care only when there
-    // can be some: `value` as element text (`inText`) or an attribute value, `besideMarkup` when
-    // the element also holds other children. The load finds those of the file by itself.
-    void noteStored(std::string_view value, bool inText, bool besideMarkup);
+    void write(pugi::xml_writer& out, std::string_view original, const std::string& destination,
+               const std::function<void(std::size_t)>& doneBefore) const;
 
     std::unique_ptr<pugi::xml_document> doc_;
     std::string path_;
@@ -86,10 +84,12 @@ private:
     LineEnd lineEnd_ = LineEnd::Lf;
     // Whether the load dropped whitespace before parsing, which where() maps back.
     bool spaceDropped_ = true;
-    // Off for almost every file: the save then needs no look at the text.
-    bool carriageReturnInText_ = false;
-    bool beyondEncoding_ = false; // a value holds a character the encoding cannot
-    bool spaceIsContent_ = false; // text beside elements, or xml:space="preserve"
+    // The text the parser read in place; the document's names and values point into it.
+    const char* parsed_ = nullptr;
+    std::size_t parsedSize_ = 0;
+    // Where the parsed text stands in the file's, now and then (MarkupScan::marks).
+    std::vector<std::pair<std::size_t, std::size_t>> marks_;
+    std::vector<std::pair<pugi::xml_node, bool>> edited_; // node, whole subtree
 };
 
 } // namespace tidy

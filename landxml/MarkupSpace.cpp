@@ -356,10 +356,16 @@ MarkupScan scanMarkup(char* text, std::size_t size) {
     Scanner scanner(text, size);
     std::size_t out = 0;
     std::size_t keptFrom = 0;
+    constexpr std::size_t kMarkEvery = std::size_t(16) << 10;
+    std::size_t nextMark = kMarkEvery;
     scanner.run([&](std::size_t begin, std::size_t end) {
         std::memmove(text + out, text + keptFrom, begin - keptFrom);
         out += begin - keptFrom;
         keptFrom = end;
+        if (out >= nextMark) {
+            scanner.found.marks.emplace_back(out, end);
+            nextMark = out + kMarkEvery;
+        }
         return true;
     });
     std::memmove(text + out, text + keptFrom, size - keptFrom);

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace tidy {
 
@@ -13,6 +15,9 @@ struct MarkupScan {
     std::size_t faultAt = SIZE_MAX; // where the first fault stands in the text as it was
     const char* fault = nullptr;    // what it is, in plain words; nullptr for none
     bool spaceIsContent = false;    // text beside elements, or xml:space: see below
+    // Every 16 KiB or so of the text once dropped, where a '<' after dropped whitespace stands
+    // in it and in the text as it was: a save finds its way back into the file from these.
+    std::vector<std::pair<std::size_t, std::size_t>> marks;
 };
 
 // Reads the markup of `text` (UTF-8) and removes, in place, the whitespace that stands alone

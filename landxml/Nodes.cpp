@@ -79,7 +79,7 @@ void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::str
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) +
                     ", attribute \"" + name + "\": " + quotedText(value) +
                     " holds a character that XML does not allow");
-    doc.noteStored(value, false, false);
+    doc.noteEdited(node);
     pugi::xml_attribute attr = node.attribute(name);
     if (!attr)
         attr = node.append_attribute(name);
@@ -98,10 +98,7 @@ void setNodeText(Document& doc, pugi::xml_node node, std::string_view text) {
     if (!doc.canHold(text))
         throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ": " +
                     quotedText(text) + " holds a character that XML does not allow");
-    const bool besideMarkup = std::any_of(node.begin(), node.end(), [](pugi::xml_node c) {
-        return c.type() != pugi::node_pcdata && c.type() != pugi::node_cdata;
-    });
-    doc.noteStored(text, true, besideMarkup);
+    doc.noteEdited(node);
     const bool embedded = node.type() == pugi::node_element && *node.value();
     node.text().set(std::string(text).c_str());
     // Emptying text kept in the element itself takes the value away; an empty text child keeps
@@ -111,13 +108,7 @@ void setNodeText(Document& doc, pugi::xml_node node, std::string_view text) {
 }
 
 pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name) {
-    // An element that held only text now holds text beside markup: indenting the new child
-    // would change that text.
-    const bool besideText =
-        *parent.value() || std::any_of(parent.begin(), parent.end(), [](pugi::xml_node c) {
-            return c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata;
-        });
-    doc.noteStored({}, true, besideText);
+    doc.noteEdited(parent);
     std::string full(name);
     std::string_view parentName = parent.name();
     if (auto colon = parentName.rfind(':'); colon != std::string_view::npos)

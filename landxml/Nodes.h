@@ -39,8 +39,7 @@ void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::int
 std::string_view nodeText(pugi::xml_node node);
 void setNodeText(Document& doc, pugi::xml_node node, std::string_view text);
 
-// Appends a new empty element as the last child; it takes the parent's namespace prefix. Beside
-// text of the parent's, the save then keeps the whitespace around it as content.
+// Appends a new empty element as the last child; it takes the parent's namespace prefix.
 pugi::xml_node addChild(Document& doc, pugi::xml_node parent, std::string_view name);
 
 } // namespace tidy

@@ -1,59 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "landxml/Recoding.h"
 
-#include "landxml/Error.h"
 #include "landxml/Utf8.h"
 
 namespace tidy::detail {
 
-namespace {
-
-// Where XML has no character reference: a name, a comment, an instruction, CDATA, a DOCTYPE.
-struct Unreferenced {
-    pugi::xml_node node;
-    const char* what = nullptr;
-};
-
-struct UnreferencedWalker final : pugi::xml_tree_walker {
-    unsigned beyond = 0x80;
-    Unreferenced found;
-
-    bool holds(const char* s) const {
-        for (; *s; ++s)
-            if (static_cast<unsigned char>(*s) >= beyond)
-                return true;
-        return false;
-    }
-    bool for_each(pugi::xml_node& n) override {
-        const bool element = n.type() == pugi::node_element;
-        if (element && holds(n.name()))
-            found = {n, "the element name"};
-        for (pugi::xml_attribute a = n.first_attribute(); a && !found.what; a = a.next_attribute())
-            if (holds(a.name()))
-                found = {n, "an attribute name"};
-        if (!found.what && !element && n.type() != pugi::node_pcdata && holds(n.value()))
-            found = {n, n.type() == pugi::node_comment ? "a comment"
-                        : n.type() == pugi::node_cdata ? "a CDATA section"
-                                                       : "markup"};
-        return !found.what;
-    }
-};
-
-} // namespace
-
 unsigned firstByteBeyond(Encoding encoding) {
     return encoding == Encoding::Latin1 ? 0xC4 : encoding == Encoding::Ascii ? 0x80 : 0x100;
-}
-
-void refuseBeyondWithoutReference(const Document& doc, const std::string& destination) {
-    UnreferencedWalker walker;
-    walker.beyond = firstByteBeyond(doc.encoding());
-    pugi::xml_node(doc.xml()).traverse(walker);
-    if (walker.found.what)
-        throw Error(destination + ": cannot save: " + doc.where(walker.found.node) + ": " +
-                    walker.found.what + " holds a character that " +
-                    (doc.encoding() == Encoding::Latin1 ? "ISO-8859-1" : "US-ASCII") +
-                    " cannot hold, and XML has no character reference there");
 }
 
 void Recoder::write(const void* data, size_t size) {

@@ -15,14 +15,9 @@ namespace tidy::detail {
 // holds every character.
 unsigned firstByteBeyond(Encoding encoding);
 
-// Throws Error, naming `destination` and the place, for a character `doc`'s encoding cannot hold
-// where XML has no character reference for it: a name, a comment, an instruction, CDATA, a
-// DOCTYPE.
-void refuseBeyondWithoutReference(const Document& doc, const std::string& destination);
-
-// Passes UTF-8 output on in the file's encoding with the file's line ends. A character the
-// encoding cannot hold becomes a character reference: the save refuses beforehand every place
-// where XML has none, so each one stands in text or an attribute value.
+// Passes UTF-8 output on in the file's encoding with the given line ends. A character the
+// encoding cannot hold becomes a character reference: the save writes only text and attribute
+// values through it that could hold one.
 class Recoder final : public pugi::xml_writer {
 public:
     Recoder(pugi::xml_writer& out, Encoding encoding, LineEnd lineEnd)

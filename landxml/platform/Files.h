@@ -33,4 +33,25 @@ std::size_t readWholeFile(const std::string& path,
                           const std::function<void(std::string_view start)>& lookAtStart,
                           const std::function<char*(std::size_t size)>& allocate);
 
+// The bytes of a regular file, mapped for reading once from start to end without holding them
+// all in memory. Throws Error naming the file.
+class FileView {
+public:
+    explicit FileView(const std::string& path);
+    ~FileView();
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+
+    const char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    // The bytes before `offset` are not read again: their memory may go back to the system.
+    void doneBefore(std::size_t offset);
+
+private:
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t released_ = 0;
+    [[maybe_unused]] void* handle_ = nullptr; // the mapping object, where the system has one
+};
+
 } // namespace tidy::platform

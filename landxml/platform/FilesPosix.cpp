@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,39 @@ std::size_t readWholeFile(const std::string& path,
     char* data = allocate(size);
     std::memcpy(data, start.data(), start.size());
     return start.size() + readUpTo(path, f.fd, data + start.size(), size - start.size());
+}
+
+FileView::FileView(const std::string& path) {
+    FileDescriptor f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0)
+        throw Error(path + ": cannot open the file: " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw Error(path + ": not a regular file");
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ == 0)
+        return;
+    void* at = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, f.fd, 0);
+    if (at == MAP_FAILED)
+        throw Error(path + ": cannot read the file: " + std::strerror(errno));
+    ::madvise(at, size_, MADV_SEQUENTIAL);
+    data_ = static_cast<const char*>(at);
+}
+
+FileView::~FileView() {
+    if (data_)
+        ::munmap(const_cast<char*>(data_), size_);
+}
+
+void FileView::doneBefore(std::size_t offset) {
+    // In steps of a quarter megabyte: each costs a system call.
+    constexpr std::size_t kStep = std::size_t(256) << 10;
+    offset = std::min(offset, size_) & ~(kStep - 1);
+    if (!data_ || offset <= released_)
+        return;
+    ::madvise(const_cast<char*>(data_) + released_, offset - released_, MADV_DONTNEED);
+    released_ = offset;
 }
 
 } // namespace tidy::platform
