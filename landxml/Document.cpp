@@ -166,29 +166,38 @@ void Document::save(const std::string& destination) const {
     if (destination.empty())
         throw Error(path_ + ": no destination to save to");
     // The file is read again for its own bytes; another version of it would not fit the changes.
-    const auto refuseAnotherVersion = [&] {
-        if (stampOf(path_) != stamp_)
-            throw Error(destination + ": cannot save: " +
-                        (destination == path_ ? "the file" : quotedText(path_)) +
-                        " was changed on disk after it was read; it is left as it is: load it "
-                        "again and repeat the work");
+    const auto anotherVersion = [&] {
+        throw Error(destination +
+                    ": cannot save: " + (destination == path_ ? "the file" : quotedText(path_)) +
+                    " was changed on disk after it was read; it is left as it is: load it "
+                    "again and repeat the work");
     };
-    refuseAnotherVersion();
+    if (stampOf(path_) != stamp_)
+        anotherVersion();
     AtomicFile file(destination, {path_, stamp_});
     if (encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii) {
         // Mapped rather than read: the document already holds the file's size several times.
         platform::FileView view(path_);
         const std::size_t bom = bom_ ? 3 : 0;
-        if (view.size() < bom)
-            refuseAnotherVersion();
-        write(file, std::string_view(view.data() + bom, view.size() - bom), destination,
-              [&view, bom](std::size_t at) { view.doneBefore(at + bom); });
+        if (view.size() != static_cast<std::size_t>(stamp_.size))
+            anotherVersion();
+        try {
+            write(file, std::string_view(view.data() + bom, view.size() - bom), destination,
+                  [&view, bom](std::size_t at) { view.doneBefore(at + bom); });
+        } catch (const Error&) {
+            if (view.intact() && stampOf(path_) == stamp_)
+                throw;
+            anotherVersion(); // what the write met is that change
+        }
+        if (!view.intact())
+            anotherVersion();
     } else {
         const DecodedText text = decodeFile(path_);
         write(file, std::string_view(text.utf8.data, text.utf8.size), destination,
               [](std::size_t) {});
     }
-    refuseAnotherVersion();
+    if (stampOf(path_) != stamp_)
+        anotherVersion();
     file.commit();
 }
 

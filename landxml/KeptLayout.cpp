@@ -47,20 +47,22 @@ struct Token {
 };
 
 // The character a reference at `s` (just past its '&') stands for, appended to `out`; `s` moves
-// past the ';'. The load refused every other reference.
-void appendReference(const char*& s, std::string& out) {
+// past the ';'. The load refused every other reference; `e` bounds the walk all the same, since
+// the file is read again for the save.
+void appendReference(const char*& s, const char* e, std::string& out) {
     static constexpr std::pair<std::string_view, char> named[] = {
         {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
+    const std::string_view rest(s, std::size_t(e - s));
     for (const auto& [name, c] : named) {
-        if (std::strncmp(s, name.data(), name.size()) == 0) {
+        if (rest.starts_with(name)) {
             out += c;
             s += name.size();
             return;
         }
     }
-    const bool hex = s[1] == 'x';
+    const bool hex = rest.size() > 1 && s[1] == 'x';
     std::uint32_t cp = 0;
-    for (s += hex ? 2 : 1; *s != ';'; ++s) {
+    for (s += hex ? 2 : 1; s < e && *s != ';'; ++s) {
         const char lower = char(*s | 0x20);
         cp = cp * (hex ? 16 : 10) + std::uint32_t(lower >= 'a' ? lower - 'a' + 10 : *s - '0');
     }
@@ -89,7 +91,7 @@ bool readsAs(const char* b, const char* e, const char* value, Read read) {
         const char c = *s;
         if (c == '&' && read != Read::Cdata) {
             ++s;
-            appendReference(s, read_);
+            appendReference(s, e, read_);
             continue;
         }
         ++s;
@@ -488,26 +490,37 @@ bool LayoutWriter::onlyText(pugi::xml_node e) {
 
 // Writes the start tag with the values that changed, and the attributes added after the last.
 void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
+    // The tag ends in '>' within the text (next() found it), so no walk below runs past it; the
+    // end check guards a file that changed under the save all the same.
+    const std::size_t end = tag.end;
+    const auto at = [&](std::size_t i) {
+        if (i >= end)
+            changedUnderneath();
+        return t_[i];
+    };
     std::size_t i = tag.begin + 1;
-    while (!isSpace(t_[i]) && t_[i] != '/' && t_[i] != '>')
+    while (!isSpace(at(i)) && t_[i] != '/' && t_[i] != '>')
         ++i;
     std::size_t lastEnd = i; // past the element name or the last value's quote
     char quote = '"';
     pugi::xml_attribute a = e.first_attribute();
     for (;;) {
-        while (isSpace(t_[i]))
+        while (isSpace(at(i)))
             ++i;
         if (t_[i] == '/' || t_[i] == '>')
             break;
         const std::size_t name = i;
-        while (t_[i] != '=' && !isSpace(t_[i]))
+        while (at(i) != '=' && !isSpace(t_[i]))
             ++i;
         const std::size_t nameLength = i - name;
-        while (t_[i] != '"' && t_[i] != '\'')
+        while (at(i) != '"' && t_[i] != '\'')
             ++i;
         quote = t_[i];
         const std::size_t value = i + 1;
-        i = std::size_t(static_cast<const char*>(std::memchr(t_ + value, quote, n_ - value)) - t_);
+        const void* close = std::memchr(t_ + value, quote, end - std::min(end, value));
+        if (!close)
+            changedUnderneath();
+        i = std::size_t(static_cast<const char*>(close) - t_);
         if (!a || std::strncmp(a.name(), t_ + name, nameLength) != 0 ||
             a.name()[nameLength] != '\0') {
             copyTo(lastEnd); // an attribute taken away, with the space before it

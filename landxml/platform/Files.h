@@ -34,7 +34,9 @@ std::size_t readWholeFile(const std::string& path,
                           const std::function<char*(std::size_t size)>& allocate);
 
 // The bytes of a regular file, mapped for reading once from start to end without holding them
-// all in memory. Throws Error naming the file.
+// all in memory. Throws Error naming the file. Bytes that cannot be read any more (another program
+// shortened the file, or the disk failed) read as zeros, and the view is no longer `intact`: its
+// reader must then not trust what it read.
 class FileView {
 public:
     explicit FileView(const std::string& path);
@@ -46,6 +48,7 @@ public:
     std::size_t size() const { return size_; }
     // The bytes before `offset` are not read again: their memory may go back to the system.
     void doneBefore(std::size_t offset);
+    bool intact() const;
 
 private:
     const char* data_ = nullptr;

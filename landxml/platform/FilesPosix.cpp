@@ -4,7 +4,9 @@
 #include "landxml/Error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -37,6 +39,36 @@ std::size_t readUpTo(const std::string& path, int fd, char* data, std::size_t si
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+// The view being read, for the bus error handler: a read of a mapped page past the file's end
+// (another program shortened it) or on a failing disk raises SIGBUS, which would end the program
+// in the middle of a save. The handler maps zeros over the rest of the view instead and notes it;
+// the save then refuses. One view at a time is enough: a save reads one.
+std::atomic<char*> viewStart{nullptr};
+std::atomic<std::size_t> viewSize{0};
+std::atomic<bool> viewBroken{false};
+std::size_t pageSize = 4096;
+struct sigaction previousBusAction {};
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+    char* start = viewStart.load();
+    const auto at = static_cast<char*>(info->si_addr);
+    const std::size_t size = viewSize.load();
+    if (start && at >= start && at < start + size) {
+        char* page = start + ((at - start) & ~(pageSize - 1));
+        const std::size_t rest = start + size - page;
+        // mmap is a plain system call, safe here in practice though POSIX does not list it.
+        if (::mmap(page, rest, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+            MAP_FAILED) {
+            viewBroken = true;
+            return;
+        }
+    }
+    // Not ours: what would have happened without this handler happens.
+    if (previousBusAction.sa_flags & SA_SIGINFO)
+        return previousBusAction.sa_sigaction(signal, info, context);
+    ::sigaction(SIGBUS, &previousBusAction, nullptr);
 }
 
 } // namespace
@@ -79,11 +111,27 @@ FileView::FileView(const std::string& path) {
         throw Error(path + ": cannot read the file: " + std::strerror(errno));
     ::madvise(at, size_, MADV_SEQUENTIAL);
     data_ = static_cast<const char*>(at);
+    pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    viewBroken = false;
+    viewSize = size_;
+    viewStart = static_cast<char*>(at);
+    struct sigaction onBus {};
+    onBus.sa_sigaction = onBusError;
+    onBus.sa_flags = SA_SIGINFO;
+    sigemptyset(&onBus.sa_mask);
+    ::sigaction(SIGBUS, &onBus, &previousBusAction);
 }
 
 FileView::~FileView() {
-    if (data_)
-        ::munmap(const_cast<char*>(data_), size_);
+    if (!data_)
+        return;
+    ::sigaction(SIGBUS, &previousBusAction, nullptr);
+    viewStart = nullptr;
+    ::munmap(const_cast<char*>(data_), size_);
+}
+
+bool FileView::intact() const {
+    return !data_ || !viewBroken;
 }
 
 void FileView::doneBefore(std::size_t offset) {

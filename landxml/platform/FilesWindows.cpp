@@ -90,6 +90,11 @@ FileView::~FileView() {
         ::CloseHandle(handle_);
 }
 
+// A mapped file cannot be shortened; a failed disk raises an exception that ends the program.
+bool FileView::intact() const {
+    return true;
+}
+
 // The system trims the pages of a file view from the working set by itself.
 void FileView::doneBefore(std::size_t offset) {
     released_ = std::max(released_, offset);
