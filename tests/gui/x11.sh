@@ -4,14 +4,24 @@
 
 fail() { echo "FAIL ($screen): $*" >&2; exit 1; }
 
-# Starts Xvfb on a free display with a screen of WIDTHxHEIGHT and points DISPLAY at it.
+# Starts Xvfb on a free display with a screen of WIDTHxHEIGHT and points DISPLAY at it. Free means
+# neither a lock nor a socket: another X server (a Wine run) may have lost its lock file, and
+# Xvfb's own choice (-displayfd) looks at the locks only.
 start_xvfb() { # WIDTHxHEIGHT
-    rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    [ -s "$work/display" ] || fail "Xvfb did not start"
-    export DISPLAY=:$(head -1 "$work/display")
+    local n
+    for n in $(seq 20 99); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+        xvfb=$!
+        export DISPLAY=:$n
+        for _ in $(seq 100); do
+            kill -0 "$xvfb" 2>/dev/null || break # lost the number to another server
+            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        stop_xvfb
+    done
+    fail "Xvfb did not start"
 }
 
 stop_xvfb() {
