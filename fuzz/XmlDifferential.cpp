@@ -101,9 +101,13 @@ const char* onPurpose(const std::string& bytes, const Verdict& tool, const Verdi
             return "depth over 256";
         // expat does not look at the version number: "1", "1.0x" and "2.0" pass.
         const std::size_t version = bytes.find("version=") + 9;
-        if (says(tool, "the XML declaration must give") && version < bytes.size() &&
-            bytes.compare(version, 2, "1.") != 0)
-            return "version number";
+        if (says(tool, "the XML declaration must give") && version < bytes.size()) {
+            const std::string value =
+                bytes.substr(version, bytes.find(bytes[version - 1], version) - version);
+            if (value.size() < 3 || value.compare(0, 2, "1.") != 0 ||
+                value.find_first_not_of("0123456789", 2) != std::string::npos)
+                return "version number";
+        }
         return nullptr;
     }
     switch (reference.code) {

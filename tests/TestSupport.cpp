@@ -13,11 +13,14 @@ namespace tidytest {
 
 TempDir::TempDir() {
     // A random name until one is free (mkdtemp is POSIX only); create_directory refuses a folder
-    // that exists.
+    // that exists. Its length is fixed: the fuzzers' fixed run must meet the same paths.
     std::random_device random;
     const std::filesystem::path base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = base / ("tidytest-" + std::to_string(random()));
+        const std::string number = std::to_string(random());
+        std::filesystem::path candidate =
+            base /
+            ("tidytest-" + std::string(10 - std::min<size_t>(number.size(), 10), '0') + number);
         std::error_code ec;
         if (std::filesystem::create_directory(candidate, ec)) {
             path_ = candidate;
