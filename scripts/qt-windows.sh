@@ -27,7 +27,8 @@ options=(
     -DINPUT_doubleconversion=qt
 )
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || true)
-key=$( (echo "$qtVersion $compiler"; printf '%s\n' "${options[@]}") | sha256sum | cut -c1-12)
+key=$( (echo "$qtVersion $compiler plugin-directwrite-needs-direct2d"; printf '%s\n' "${options[@]}") |
+       sha256sum | cut -c1-12)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/tidylander
 prefix=$cache/qt-$upstream-$key
 
@@ -40,6 +41,11 @@ scripts/deps.sh g++-mingw-w64-x86-64-posix qt6-base-dev-tools dpkg-dev
 mkdir -p "$cache"
 source=$cache/qtbase-$qtVersion
 [ -f "$source/CMakeLists.txt" ] || scripts/apt-source.sh qt6-base "$qtVersion" "$source"
+# Qt 6.4's Gui has its DirectWrite font database only with Direct2D, yet the windows platform
+# plugin asks for it without (and then does not link): without Direct2D it keeps to the GDI one,
+# Qt's default.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$source/src/plugins/platforms/windows/qwindowsintegration.cpp"
 
 build=$cache/qt-$upstream-$key.build
 rm -rf "$build" "$prefix"
@@ -67,7 +73,9 @@ done
     echo "Qt $upstream (Qt Core, Gui, Widgets, the windows platform plugin and the styles) was built"
     echo "from Debian's source package qt6-base $qtVersion, available from"
     echo "https://deb.debian.org/debian/pool/main/q/qt6-base/ and https://snapshot.debian.org/,"
-    echo "with the mingw-w64 compilers (gcc $compiler, POSIX threads) and these CMake options:"
+    echo "with the mingw-w64 compilers (gcc $compiler, POSIX threads). One change to the source: in"
+    echo "src/plugins/platforms/windows/qwindowsintegration.cpp, \"#if QT_CONFIG(directwrite3)\" became"
+    echo "\"#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)\" (twice). These CMake options:"
     printf '    %s\n' "${options[@]}"
 } >"$licenses/qt-source.txt"
 
