@@ -6,15 +6,18 @@
 #   ./test.sh --fuzz SECONDS  only the fuzzers, open-ended, each for that long (fuzz/run.sh)
 #   ./test.sh --windows       the core, tidyland and their tests cross-compiled for Windows and
 #                             run under Wine, tidyland.exe checked against Linux (scripts/windows.sh)
+#   ./test.sh --windows-gui   the window for Windows (Qt for Windows built once and cached), its
+#                             installer run and used under Wine on Xvfb (tests/windows/gui.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
-usage="usage: ./test.sh [--sanitize | --fuzz SECONDS | --windows]"
+usage="usage: ./test.sh [--sanitize | --fuzz SECONDS | --windows | --windows-gui]"
 mode=plain
 case "${1:-}" in
     "") ;;
     --sanitize) mode=sanitize ;;
     --windows) exec scripts/windows.sh ;;
+    --windows-gui) mode=windows-gui ;;
     --fuzz)
         mode=fuzz
         fuzzSeconds=${2:-}
@@ -29,6 +32,13 @@ scripts/deps.sh
 
 if [ "$mode" = fuzz ]; then
     exec fuzz/run.sh "$fuzzSeconds"
+fi
+if [ "$mode" = windows-gui ]; then
+    scripts/deps.sh wine wine64 xvfb xdotool imagemagick
+    installer=$(scripts/package-windows.sh | tail -1)
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDY_WERROR=ON >/dev/null
+    cmake --build build -j "$(nproc)" --target tidyland
+    exec tests/windows/gui.sh "$installer" build/cli/tidyland build-windows-gui/shots
 fi
 
 jobs=$(nproc)
