@@ -6,6 +6,7 @@
 #include "app/MessageBoxes.h"
 #include "app/ScreenFit.h"
 #include "app/SurfacePreview.h"
+#include "app/UiFont.h"
 #include "app/UpdateCheck.h"
 #include "surfaces/OKCANCL2.h"
 #include "surfaces/kleurenkiezen.h"
@@ -16,7 +17,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -28,28 +28,11 @@
 
 namespace {
 
+using tidy::uiFont;
+
 constexpr QSize kClientSize(1263, 766);
 constexpr int kListItemHeight = 25;
 constexpr int kCounterGap = 6; // least space between a caption and its counter
-
-// The window was laid out for Segoe UI; where it is missing, a sans face of similar width keeps
-// the captions clear of the counters beside them.
-QString uiFontFamily() {
-    static const QString family = [] {
-        for (const char* candidate : {"Segoe UI", "Selawik", "Liberation Sans", "Arimo",
-                                      "Nimbus Sans", "Arial", "DejaVu Sans"})
-            if (QFontDatabase::hasFamily(QString::fromLatin1(candidate)))
-                return QString::fromLatin1(candidate);
-        return QApplication::font().family();
-    }();
-    return family;
-}
-
-QFont uiFont(int pixelSize) {
-    QFont font(uiFontFamily());
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 // Gives every row of a list the same height, whatever the font.
 class FixedRowHeightDelegate final : public QStyledItemDelegate {

@@ -3,6 +3,7 @@
 
 #include "app/KeyboardButtons.h"
 #include "app/ScreenFit.h"
+#include "app/UiFont.h"
 #include "surfaces/Palette.h"
 #include "ui_kleurenkiezen.h"
 
@@ -23,12 +24,6 @@ constexpr int kCellSide = 40;
 QColor paletteColor(std::int32_t index) {
     const tidy::PaletteEntry e = tidy::Palette::entry(index);
     return QColor(e.red, e.green, e.blue);
-}
-
-QFont segoeUi(int pixelSize) {
-    QFont font(QStringLiteral("Segoe UI"));
-    font.setPixelSize(pixelSize);
-    return font;
 }
 
 // Hands every cell to the dialog's painter, which draws the whole cell itself; the current cell
@@ -81,9 +76,9 @@ Tkleuren::~Tkleuren() = default;
 
 void Tkleuren::applyScale() {
     const auto px = [this](int pixels) { return tidy::scaled(pixels, scale_); };
-    setFont(segoeUi(px(12)));
+    setFont(tidy::uiFont(px(12)));
     for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
-        label->setFont(segoeUi(px(23)));
+        label->setFont(tidy::uiFont(px(23)));
     for (QHeaderView* header :
          {ui_->StringGrid1->horizontalHeader(), ui_->StringGrid1->verticalHeader()}) {
         header->setMinimumSectionSize(px(kCellSide));
