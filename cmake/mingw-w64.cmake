@@ -18,6 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The C++ runtime and the thread library linked in, so that tidyland.exe is one file that runs
 # without the compiler's DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# zlib too: without this FindZLIB takes the import library of zlib1.dll.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # CTest and gtest_discover_tests run the test programs through Wine.
 find_program(TIDY_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)

@@ -34,6 +34,12 @@ if [ "${1:-}" = --tidyland ]; then
     exec cmake --build "$build" -j "$jobs" --target tidyland
 fi
 cmake --build "$build" -j "$jobs"
+# tidyland.exe is one file: it imports Windows' own DLLs only.
+if x86_64-w64-mingw32-objdump -p "$build/cli/tidyland.exe" | sed -n 's/^\s*DLL Name: //p' |
+    grep -viE '^(kernel32|msvcrt|shell32|advapi32|user32|ntdll|bcrypt)\.dll$'; then
+    echo "tidyland.exe needs the DLLs above beside it" >&2
+    exit 1
+fi
 
 # Wine keeps its Windows installation in a prefix; this one belongs to the build. Console
 # programs need no display, so it runs headless; without Mono and Gecko it asks for neither, and
