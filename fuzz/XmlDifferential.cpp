@@ -115,10 +115,6 @@ const char* onPurpose(const std::string& bytes, const Verdict& tool, const Verdi
         // Without a handler expat knows the four encodings only by their first names, not by
         // their registered aliases.
         return "encoding alias";
-    case XML_ERROR_MISPLACED_XML_PI:
-        // A declaration after leading whitespace still names the encoding; the save writes it
-        // at the very start.
-        return bytes.find_first_not_of(" \t\r\n") != 0 ? "declaration after whitespace" : nullptr;
     case XML_ERROR_INVALID_TOKEN:
         // expat reads names by the character classes of the fourth edition, narrower than
         // those of the fifth.

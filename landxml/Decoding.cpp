@@ -24,7 +24,8 @@ std::string lower(std::string_view s) {
 
 // The value of encoding="..." in an XML declaration at the start of 8-bit text, or "".
 std::string declaredEncoding(std::string_view text) {
-    // The parser takes a declaration after leading whitespace too, and the save writes it first.
+    // A declaration after leading whitespace is refused by the markup scan; read its encoding
+    // all the same, so that the refusal is about its place and not about the text.
     text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
     // "<?xml-stylesheet" and the like are instructions of their own, not the declaration.
     if (text.substr(0, 5) != "<?xml" || text.size() < 6 || !std::strchr(" \t\r\n", text[5]))

@@ -201,7 +201,9 @@ std::size_t Scanner::tag(std::size_t i) {
 // The parser reads the declaration (target "xml" in any case) as attributes, quotes respected,
 // and other instructions up to their first "?>".
 std::size_t Scanner::declaration(std::size_t i) {
-    if (prev_ != Token::None)
+    // At the very start: after whitespace it is an instruction with a reserved target, and the
+    // save, which keeps the file's bytes, would write back what no XML reader takes.
+    if (prev_ != Token::None || i != 0)
         fault(i, "not well-formed XML: the XML declaration must stand at the start of the file");
     saw(Token::Other);
     char quote = 0;
