@@ -6,12 +6,13 @@ fail() { echo "FAIL ($screen): $*" >&2; exit 1; }
 
 # Starts Xvfb on a free display with a screen of WIDTHxHEIGHT and points DISPLAY at it. Free means
 # neither a lock nor a socket: another X server (a Wine run) may have lost its lock file, and
-# Xvfb's own choice (-displayfd) looks at the locks only.
+# Xvfb's own choice (-displayfd) looks at the locks only. Without -noreset the server resets when
+# its last client leaves (the check below), and a program connecting then is turned away.
 start_xvfb() { # WIDTHxHEIGHT
     local n
     for n in $(seq 20 99); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
         xvfb=$!
         export DISPLAY=:$n
         for _ in $(seq 100); do

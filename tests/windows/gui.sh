@@ -37,7 +37,7 @@ export HOME=$work/home
 unset XDG_CONFIG_HOME XDG_DATA_HOME
 mkdir -p "$HOME"
 # A display number no other X server holds.
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 DISPLAY=:$(cat "$work/display")
