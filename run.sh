@@ -9,7 +9,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec build/app/tidylander
+    exec build/gui/tidylander
 fi
 echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): running tidyland on samples/sample.xml instead." >&2
 build/cli/tidyland --version

@@ -7,8 +7,8 @@
 //
 // Prints the wall time of each handler and how often the removed-triangle counter and the
 // progress bar were painted, so that the cost of keeping the window up to date is in the figure.
-#include "app/tidylandmain.h"
-#include "settings/SettingsStore.h"
+#include "gui/settings/SettingsStore.h"
+#include "gui/window/tidylandmain.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Commands.h"
 
-#include "cleaning/EditAndSave.h"
-#include "cleaning/OutcomeMessages.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "cli/Render.h"
-#include "landxml/Document.h"
-#include "landxml/Error.h"
-#include "landxml/FileRun.h"
-#include "landxml/ScanDocument.h"
-#include "surfaces/AssignSurfaceColors.h"
-#include "surfaces/RenameSurfaces.h"
+#include "core/cleaning/EditAndSave.h"
+#include "core/cleaning/OutcomeMessages.h"
+#include "core/landxml/Document.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/FileRun.h"
+#include "core/landxml/ScanDocument.h"
+#include "core/surfaces/AssignSurfaceColors.h"
+#include "core/surfaces/RenameSurfaces.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Console.h"
 
-#include "landxml/platform/Windows.h"
+#include "core/platform/Windows.h"
 
 #include <cstdio>
 #include <fcntl.h>

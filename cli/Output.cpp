@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Output.h"
 
-#include "landxml/Error.h"
-#include "landxml/Utf8.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/Utf8.h"
 
 #include <string_view>
 

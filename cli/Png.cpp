@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Png.h"
 
-#include "landxml/AtomicFile.h"
-#include "landxml/Error.h"
+#include "core/landxml/Error.h"
 
 #include <zlib.h>
 
@@ -88,14 +87,6 @@ std::string encodePng(const tidy::Picture& picture) {
     putChunk(png, "IDAT", compressRows(picture));
     putChunk(png, "IEND", {});
     return png;
-}
-
-void writeFileAtomically(const std::string& path, const std::string& bytes) {
-    // The document's own writer: temporary file, signals and file size limit handled, the
-    // destination checked and replaced whole or not at all.
-    tidy::AtomicFile file(path, {path, tidy::stampOf(path)});
-    file.write(bytes.data(), bytes.size());
-    file.commit();
 }
 
 } // namespace tidycli

@@ -3,11 +3,12 @@
 
 #include "cli/Output.h"
 #include "cli/Png.h"
-#include "landxml/Document.h"
-#include "landxml/Error.h"
-#include "landxml/FileRun.h"
-#include "surfaces/SurfaceModel.h"
-#include "surfaces/SurfacePicture.h"
+#include "core/landxml/Document.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/FileRun.h"
+#include "core/platform/AtomicFile.h"
+#include "core/surfaces/SurfaceModel.h"
+#include "core/surfaces/SurfacePicture.h"
 
 #include <filesystem>
 #include <iostream>
@@ -65,7 +66,7 @@ Object render(const Command& options, const std::string& file) {
     if (model.skippedFaces > 0)
         std::cerr << "tidyland: "
                   << tidy::shownText(file + ": warning: " + tidy::describeGaps(model)) << "\n";
-    writeFileAtomically(output, encodePng(picture));
+    tidy::writeFileAtomically(output, encodePng(picture));
     return {{"file", file},
             {"output", output},
             {"surface", model.name},

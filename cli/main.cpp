@@ -4,7 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
-#include "landxml/Error.h"
+#include "core/landxml/Error.h"
 
 #include <iostream>
 

@@ -7,14 +7,14 @@
 // not load again, a plain load and save that changes the content, a load that reads other
 // content than pugixml reads from the file as it is, or a Latin-1 or US-ASCII file whose
 // characters above its range (set by the setters) do not come back from a save.
-#include "cleaning/EditAndSave.h"
-#include "landxml/Document.h"
-#include "landxml/Error.h"
-#include "landxml/FileRun.h"
-#include "landxml/Nodes.h"
-#include "landxml/ScanDocument.h"
-#include "surfaces/AssignSurfaceColors.h"
-#include "surfaces/RenameSurfaces.h"
+#include "core/cleaning/EditAndSave.h"
+#include "core/landxml/Document.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/FileRun.h"
+#include "core/landxml/Nodes.h"
+#include "core/landxml/ScanDocument.h"
+#include "core/surfaces/AssignSurfaceColors.h"
+#include "core/surfaces/RenameSurfaces.h"
 
 #include "TestSupport.h"
 #include "landxml/XmlDump.h"

@@ -3,10 +3,10 @@
 // conforming XML parser without namespace processing. An input that one of them accepts and the
 // other refuses is a finding, unless it is one of the disagreements on purpose below, each
 // recognised by what both say and where.
-#include "landxml/Document.h"
-#include "landxml/Error.h"
-#include "landxml/Utf8.h"
-#include "landxml/XmlGrammar.h"
+#include "core/landxml/Document.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/Utf8.h"
+#include "core/landxml/XmlGrammar.h"
 
 #include "TestSupport.h"
 

@@ -26,7 +26,7 @@ stage=$PWD/$build/stage
 out=$PWD/$build/package
 rm -rf "$stage" "$out"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/licenses" "$out"
-cp "$build/app/tidylander.exe" build-windows/cli/tidyland.exe "$stage"
+cp "$build/gui/tidylander.exe" build-windows/cli/tidyland.exe "$stage"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles"
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")

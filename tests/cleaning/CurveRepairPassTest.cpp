@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cleaning/CurveRepairPass.h"
+#include "core/cleaning/CurveRepairPass.h"
 
 #include "Locales.h"
 #include "TestSupport.h"
-#include "landxml/Nodes.h"
+#include "core/landxml/Nodes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // What only the window sees of the pipeline: the plan features event and the save dialog, in
 // their order with the messages. Counts, messages and files are the golden cases'
 // (tests/cases/clean).
-#include "cleaning/EditAndSave.h"
-#include "cleaning/OutcomeMessages.h"
+#include "core/cleaning/EditAndSave.h"
+#include "core/cleaning/OutcomeMessages.h"
 
 #include "TestSupport.h"
-#include "landxml/Error.h"
+#include "core/landxml/Error.h"
 
 #include <gtest/gtest.h>
 

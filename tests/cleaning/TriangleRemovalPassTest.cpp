@@ -2,10 +2,10 @@
 // Neighbour references after the removal, checked against the adjacency rebuilt from the
 // vertices of the faces that stay. What the pass lists, counts and keeps is the golden cases'
 // (tests/cases/clean).
-#include "cleaning/TriangleRemovalPass.h"
+#include "core/cleaning/TriangleRemovalPass.h"
 
 #include "TestSupport.h"
-#include "landxml/Nodes.h"
+#include "core/landxml/Nodes.h"
 
 #include <gtest/gtest.h>
 

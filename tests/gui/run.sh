@@ -13,9 +13,9 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
-app=$build/app/tidylander
+app=$build/gui/tidylander
 sample=$here/../../samples/sample.xml
-shots=$build/gui
+shots=$build/gui-shots
 mkdir -p "$shots"
 work=$(mktemp -d)
 xvfb=""

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "landxml/MarkupSpace.h"
+#include "core/landxml/MarkupSpace.h"
 
 #include "TestSupport.h"
 #include "XmlDump.h"
-#include "landxml/Document.h"
+#include "core/landxml/Document.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>

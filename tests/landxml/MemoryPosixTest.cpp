@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the document arena hands back to the system, as mincore(2) sees it.
-#include "landxml/Memory.h"
+#include "core/landxml/Memory.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>

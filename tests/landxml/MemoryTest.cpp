@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "landxml/Memory.h"
+#include "core/landxml/Memory.h"
 
 #include "TestSupport.h"
-#include "landxml/Document.h"
-#include "landxml/Nodes.h"
+#include "core/landxml/Document.h"
+#include "core/landxml/Nodes.h"
 
 #include <gtest/gtest.h>
 

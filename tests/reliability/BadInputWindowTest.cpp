@@ -2,10 +2,10 @@
 // The bad-input catalogue through the window's handlers: an operation that meets the fault shows
 // one error naming the file and the place, leaves the file and its folder as they were and does
 // not put the window into its after-save state.
-#include "app/tidylandmain.h"
+#include "gui/window/tidylandmain.h"
 
 #include "Catalogue.h"
-#include "app/WindowFixture.h"
+#include "window/WindowFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

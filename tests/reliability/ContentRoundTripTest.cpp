@@ -2,11 +2,11 @@
 // What a load and a save must keep: the characters of the content, whatever references, line
 // ends and whitespace carry them, in the file's own encoding and line ends. The cases are files
 // in roundtrip/.
-#include "landxml/Document.h"
+#include "core/landxml/Document.h"
 
 #include "TestSupport.h"
-#include "landxml/Error.h"
-#include "landxml/Nodes.h"
+#include "core/landxml/Error.h"
+#include "core/landxml/Nodes.h"
 #include "landxml/XmlDump.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "settings/SettingsStore.h"
+#include "gui/settings/SettingsStore.h"
 
-#include "app/AppTestSupport.h"
+#include "window/AppTestSupport.h"
 
 #include <QSettings>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "surfaces/OKCANCL2.h"
+#include "gui/dialogs/OKCANCL2.h"
 
-#include "app/AppTestSupport.h"
+#include "window/AppTestSupport.h"
 
 #include <QLineEdit>
 #include <QTest>

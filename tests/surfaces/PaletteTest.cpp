@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "surfaces/Palette.h"
+#include "core/surfaces/Palette.h"
 
 #include "TestSupport.h"
 

@@ -3,8 +3,8 @@
 // are golden cases (tests/cases/render).
 #include "TestSupport.h"
 #include "Tidyland.h"
-#include "surfaces/SurfaceModel.h"
-#include "surfaces/SurfacePicture.h"
+#include "core/surfaces/SurfaceModel.h"
+#include "core/surfaces/SurfacePicture.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

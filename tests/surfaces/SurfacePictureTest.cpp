@@ -2,11 +2,11 @@
 // The surface picture: each folder of tests/data/picture holds a LandXML file (its first surface
 // is drawn) and the expected picture, one character a pixel, with the counts and the message.
 // TIDY_UPDATE=1 rewrites the expectations for a reviewer to read in the diff.
-#include "surfaces/SurfacePicture.h"
+#include "core/surfaces/SurfacePicture.h"
 #include "TestSupport.h"
-#include "landxml/Nodes.h"
-#include "landxml/ScanDocument.h"
-#include "surfaces/SurfaceModel.h"
+#include "core/landxml/Nodes.h"
+#include "core/landxml/ScanDocument.h"
+#include "core/surfaces/SurfaceModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "surfaces/kleurenkiezen.h"
+#include "gui/dialogs/kleurenkiezen.h"
 
-#include "app/AppTestSupport.h"
-#include "surfaces/Palette.h"
-#include "surfaces/PreviewCircle.h"
+#include "core/surfaces/Palette.h"
+#include "gui/dialogs/PreviewCircle.h"
+#include "window/AppTestSupport.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/cleaning/TriangleRemovalPass.h"
+
+#include "core/cleaning/PointText.h"
+#include "core/landxml/Nodes.h"
+#include "core/landxml/SurfaceWalk.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tidy {
+
+namespace {
+
+std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
+    if (!token.empty() && token.front() == '+')
+        token.remove_prefix(1);
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (token.empty() || ec != std::errc() || end != token.data() + token.size() || value < 0 ||
+        value > highest)
+        return std::nullopt;
+    return value;
+}
+
+// "n" holds the 1-based positions of a face's three neighbours among the F elements of its Faces
+// element, 0 for none. newPosition maps each old position to the new one, 0 for a removed face;
+// its entry 0 is 0. An "n" that is not three such positions is left as it was.
+void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& newPosition) {
+    const auto highest = static_cast<std::int32_t>(newPosition.size() - 1);
+    for (pugi::xml_node face = faces.first_child(); face; face = face.next_sibling()) {
+        if (!isFace(face))
+            continue;
+        // Looked up once and written in place: this runs for every face of a model.
+        pugi::xml_attribute neighbours = face.attribute("n");
+        std::string_view rest = neighbours.value();
+        const std::string_view original = rest;
+        std::array<std::int32_t, 3> references{};
+        bool wellFormed = true;
+        for (std::int32_t& reference : references) {
+            const std::optional<std::int32_t> old = parseReference(nextToken(rest), highest);
+            if (!old) {
+                wellFormed = false;
+                break;
+            }
+            reference = newPosition[static_cast<std::size_t>(*old)];
+        }
+        if (!wellFormed || !nextToken(rest).empty())
+            continue;
+        char buffer[3 * 12];
+        char* const end = buffer + sizeof buffer;
+        char* at = buffer;
+        for (std::size_t slot = 0; slot < references.size(); ++slot) {
+            if (slot > 0)
+                *at++ = ' ';
+            at = std::to_chars(at, end, references[slot]).ptr;
+        }
+        const std::string_view renumbered(buffer, static_cast<std::size_t>(at - buffer));
+        // Digits and blanks: every encoding holds them, so the document layer's check for what
+        // the file can store is not needed.
+        if (renumbered != original)
+            neighbours.set_value(renumbered.data(), renumbered.size());
+    }
+}
+
+// Walks one Faces element and removes its outside faces; returns the running total.
+std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t removed,
+                        const TriangleRemovalObserver& observer) {
+    pugi::xml_node node = findNode(faces, "F");
+    // Read once: the walk takes exactly this many steps, however many faces it removes.
+    const std::int32_t faceCount = childCount(faces);
+    std::vector<std::int32_t> newPosition;
+    newPosition.reserve(static_cast<std::size_t>(faceCount) + 1);
+    newPosition.push_back(0);
+    std::int32_t keptFaces = 0;
+    bool removedFace = false;
+    for (std::int32_t k = 0; k < faceCount && node; ++k) {
+        const bool outside = isOutside(document, node);
+        const bool face = isFace(node);
+        // The successor is taken before the node goes, so the walk goes on from one that stays.
+        const pugi::xml_node next = node.next_sibling();
+        observer.setProgress(k);
+        if (outside) {
+            // Removing faces renumbers the neighbours of those that stay.
+            document.noteEdited(faces, true);
+            faces.remove_child(node);
+            ++removed;
+            observer.showRemovedCount(removed);
+        }
+        if (face) {
+            newPosition.push_back(outside ? 0 : ++keptFaces);
+            removedFace = removedFace || outside;
+        }
+        node = next;
+    }
+    // Without this every neighbour reference past the first removed face would point at the
+    // wrong triangle.
+    if (removedFace)
+        renumberNeighbours(faces, newPosition);
+    return removed;
+}
+
+} // namespace
+
+// Without the search for a prefix in the common case of a bare "F".
+bool isFace(pugi::xml_node node) {
+    const char* name = node.name();
+    if (name[0] == 'F' && name[1] == '\0')
+        return node.type() == pugi::node_element;
+    return localName(node) == "F";
+}
+
+// Nearly every face carries "1", "0" or nothing; any other text takes the full reading.
+bool isOutside(const Document& document, pugi::xml_node face) {
+    const pugi::xml_attribute i = face.attribute("i");
+    if (!i)
+        return false;
+    const char* text = i.value();
+    if ((text[0] == '0' || text[0] == '1') && text[1] == '\0')
+        return text[0] == '1';
+    return attributeInt(document, face, "i") == 1;
+}
+
+std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer) {
+    const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    if (!surfaces)
+        return 0;
+
+    // A Surface without "name" lists as an empty name, as in the scan.
+    for (const pugi::xml_node listed : surfaceWalk(surfaces, kListedSurfaceSteps))
+        observer.listSurface(std::string(attributeText(listed, "name")));
+
+    // The count takes in every child of Surfaces, comments too; each uses up one step.
+    const std::int32_t surfaceCount = childCount(surfaces);
+    pugi::xml_node surface = findNode(surfaces, "Surface");
+    observer.showSurfaceCount(surfaceCount);
+    observer.setProgress(0);
+    std::int32_t removed = 0;
+    for (std::int32_t j = 0; j < surfaceCount && surface; ++j) {
+        const pugi::xml_node definition = findNode(surface, "Definition");
+        const pugi::xml_node faces = definition ? findNode(definition, "Faces") : pugi::xml_node();
+        if (faces)
+            removed = cleanFaces(document, faces, removed, observer);
+        surface = surface.next_sibling();
+    }
+    return removed;
+}
+
+} // namespace tidy

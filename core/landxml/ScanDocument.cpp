@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/landxml/ScanDocument.h"
+
+#include "core/landxml/Nodes.h"
+#include "core/landxml/SurfaceWalk.h"
+
+namespace tidy {
+
+ScanCounts ScanDocument(const Document& document, bool countTriangles,
+                        const ScanObserver& observer) {
+    ScanCounts counts;
+    pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    if (!surfaces)
+        return counts;
+
+    for (const pugi::xml_node surface : surfaceWalk(surfaces, kListedSurfaceSteps)) {
+        std::string name(attributeText(surface, "name"));
+        observer.listSurface(name);
+        counts.listedNames.push_back(std::move(name));
+    }
+
+    counts.surfaceCount = childCount(surfaces);
+    observer.showSurfaceCount(counts.surfaceCount);
+    if (!countTriangles)
+        return counts;
+
+    observer.beginCounting();
+    // Every child of Surfaces, comments too, is one step of the count.
+    pugi::xml_node current = findNode(surfaces, "Surface");
+    for (std::int32_t i = 0; i < counts.surfaceCount && current;
+         ++i, current = current.next_sibling()) {
+        if (pugi::xml_node faces = findNode(findNode(current, "Definition"), "Faces"))
+            counts.triangleCount += childCount(faces);
+        observer.showTriangleCount(counts.triangleCount);
+    }
+    return counts;
+}
+
+} // namespace tidy

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The surface preview on the offscreen platform: opened from the list, one per surface, closed
+// with Escape, and a message instead of a picture where there is nothing to draw.
+#include "gui/window/SurfacePreview.h"
+#include "WindowFixture.h"
+
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QScreen>
+#include <QTest>
+
+using tidytest::control;
+using tidytest::dataPath;
+
+namespace {
+
+QList<SurfacePreview*> previews(const QWidget& owner) {
+    return owner.findChildren<SurfacePreview*>(Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+TEST(SurfacePreviewTest, AListLineOpensOnePreviewThatEscapeCloses) {
+    tidytest::WindowFixture window;
+    window.openAnswer = QString::fromStdString(dataPath("picture/inside_and_outside/input.xml"));
+    TForm2& form = window.form;
+    form.show();
+    form.Button4Click();
+    auto* list = control<QListWidget>(form, "ListBox1");
+    ASSERT_EQ(list->count(), 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QPoint line = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line);
+    ASSERT_EQ(previews(form).size(), 1);
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return); // raises the open one
+    ASSERT_EQ(previews(form).size(), 1);
+
+    SurfacePreview* preview = previews(form).front();
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_FALSE(preview->isModal());
+    EXPECT_EQ(preview->windowTitle(),
+              QString::fromUtf8("side by side \u2014 4 faces, 2 outside (i=\"1\"), 6 points"));
+    EXPECT_TRUE(preview->statusText().startsWith(
+        "Surface \"side by side\": 4 faces, 2 outside (i=\"1\"), 6 points."));
+    const QImage shown = preview->grab().toImage();
+    EXPECT_TRUE(shown.pixelColor(shown.width() / 4, shown.height() / 3) == QColor(0xDCE4EC));
+    EXPECT_TRUE(shown.pixelColor(shown.width() * 3 / 4, shown.height() / 3) == QColor(0xD55E00));
+
+    QTest::keyClick(preview, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(previews(form).isEmpty());
+}
+
+TEST(SurfacePreviewTest, NothingToDrawGivesAMessage) {
+    const std::vector<std::pair<std::string, QString>> cases = {
+        {dataPath("picture/no_faces/input.xml"), "This surface has no faces to draw."},
+        {dataPath("picture/missing_point/input.xml"), "1 of 2 faces name points that do not exist"},
+        {" ", "The file \"\" is no longer there; open it again to preview its surfaces."},
+        {dataPath("picture/no_faces/expected.txt"),
+         "expected.txt: line 5, column 5: not well-formed XML"},
+    };
+    QWidget owner;
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        SurfacePreview* preview = SurfacePreview::open(&owner, path, 0);
+        EXPECT_TRUE(preview->statusText().contains(message)) << preview->statusText().toStdString();
+        preview->grab(); // paints the message without a picture
+        preview->close();
+    }
+}
+
+// The preview opens inside the screen's available area, whatever its size, and can be resized.
+TEST(SurfacePreviewTest, OpensInsideTheScreenAndResizes) {
+    QWidget owner;
+    SurfacePreview* preview =
+        SurfacePreview::open(&owner, dataPath("picture/inside_and_outside/input.xml"), 0);
+    const QRect available = preview->screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(QRect(preview->pos(), preview->size() + tidy::kFrameAllowance)));
+    preview->resize(320, 240);
+    EXPECT_EQ(preview->size(), QSize(320, 240));
+    preview->close();
+}

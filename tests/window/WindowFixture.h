@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window as the tests drive it: settings in a folder of its own, no update check, and
+// every dialog answered by a hook that records what it was asked.
+#pragma once
+
+#include "AppTestSupport.h"
+#include "gui/window/tidylandmain.h"
+
+#include <QAbstractItemModel>
+#include <QListWidget>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tidytest {
+
+class WindowFixture {
+public:
+    WindowFixture() {
+        form.setUpdaterProgram(QStringLiteral("tidylander-test-no-such-updater"));
+        auto& h = form.hooks();
+        h.chooseOpenFile = [this](const QString& folder) {
+            record("open in " + folder.toStdString());
+            return openAnswer;
+        };
+        h.chooseSaveFile = [this](const QString& folder) {
+            // The counters behind the dialog show the run's exact values.
+            record("save in " + folder.toStdString() + " after " + text("Label4") + " removed");
+            return saveAnswer;
+        };
+        h.inform = [this](const QString& text) { record("inform" + text.toStdString()); };
+        h.showError = [this](const QString& text) { record("error " + text.toStdString()); };
+        h.askName = [this](const std::string& name) {
+            record("name " + name);
+            return tidy::NameAnswer{true, name + "-2"};
+        };
+        h.pickColor = [this](const std::string& name, std::int32_t preset) {
+            record("color " + name + " " + std::to_string(preset));
+            return std::int32_t(7);
+        };
+        // The work between the modal windows, such as listing, runs under the wait cursor.
+        QObject::connect(control<QListWidget>(form, "ListBox1")->model(),
+                         &QAbstractItemModel::rowsInserted, &form,
+                         [] { EXPECT_EQ(forcedCursor(), Qt::WaitCursor) << "while listing"; });
+    }
+
+    // Every modal window of an operation shows the normal cursor.
+    void record(const std::string& event) {
+        EXPECT_EQ(forcedCursor(), std::nullopt) << event;
+        events.push_back(event);
+    }
+
+    // The texts of the error boxes shown so far.
+    std::vector<std::string> errors() const {
+        std::vector<std::string> shown;
+        for (const std::string& event : events)
+            if (event.starts_with("error "))
+                shown.push_back(event.substr(6));
+        return shown;
+    }
+
+    // Puts a fresh copy of the test data file window/NAME, where there is one, into the folder
+    // of the settings and returns its path there.
+    QString copy(const std::string& name) {
+        const std::string data = dataPath("window/" + name);
+        if (std::filesystem::exists(data))
+            settings.dir().write(name, readFile(data));
+        return QString::fromStdString(settings.dir().file(name));
+    }
+    std::string folder() const { return settings.dir().path().string(); }
+
+    std::string text(const char* name) const {
+        const QObject* found = control<QObject>(form, name);
+        return found ? found->property("text").toString().toStdString() : "";
+    }
+
+    TempSettings settings;
+    tidy::SettingsStore store;
+    TForm2 form{store};
+    std::optional<QString> openAnswer; // nothing: the open dialog is cancelled
+    QString saveAnswer;                // "": the save dialog is closed without a choice
+    std::vector<std::string> events;
+};
+
+} // namespace tidytest
