@@ -9,9 +9,9 @@
 #include "core/landxml/Document.h"
 #include "core/landxml/Error.h"
 #include "core/landxml/FileRun.h"
-#include "core/landxml/ScanDocument.h"
 #include "core/surfaces/AssignSurfaceColors.h"
 #include "core/surfaces/RenameSurfaces.h"
+#include "core/surfaces/ScanDocument.h"
 
 #include <cerrno>
 #include <cstring>

@@ -12,9 +12,9 @@
 #include "core/landxml/Error.h"
 #include "core/landxml/FileRun.h"
 #include "core/landxml/Nodes.h"
-#include "core/landxml/ScanDocument.h"
 #include "core/surfaces/AssignSurfaceColors.h"
 #include "core/surfaces/RenameSurfaces.h"
+#include "core/surfaces/ScanDocument.h"
 
 #include "TestSupport.h"
 #include "landxml/XmlDump.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/cleaning/PointText.h"
 #include "core/landxml/Document.h"
+#include "core/tin/PointText.h"
 
 #include <cstdint>
 #include <functional>

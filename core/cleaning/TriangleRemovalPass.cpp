@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/cleaning/TriangleRemovalPass.h"
 
-#include "core/cleaning/PointText.h"
 #include "core/landxml/Nodes.h"
-#include "core/landxml/SurfaceWalk.h"
+#include "core/tin/PointText.h"
+#include "core/tin/SurfaceWalk.h"
 
 #include <array>
 #include <charconv>

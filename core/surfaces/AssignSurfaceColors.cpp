@@ -3,7 +3,7 @@
 
 #include "core/landxml/Error.h"
 #include "core/landxml/Nodes.h"
-#include "core/landxml/SurfaceWalk.h"
+#include "core/tin/SurfaceWalk.h"
 
 #include <array>
 #include <charconv>

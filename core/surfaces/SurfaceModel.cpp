@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/surfaces/SurfaceModel.h"
 
-#include "core/cleaning/PointText.h"
 #include "core/cleaning/TriangleRemovalPass.h"
 #include "core/landxml/Nodes.h"
-#include "core/landxml/SurfaceWalk.h"
+#include "core/tin/PointText.h"
+#include "core/tin/SurfaceWalk.h"
 
 #include <algorithm>
 #include <array>

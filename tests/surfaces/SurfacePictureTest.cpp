@@ -5,7 +5,7 @@
 #include "core/surfaces/SurfacePicture.h"
 #include "TestSupport.h"
 #include "core/landxml/Nodes.h"
-#include "core/landxml/ScanDocument.h"
+#include "core/surfaces/ScanDocument.h"
 #include "core/surfaces/SurfaceModel.h"
 
 #include <gtest/gtest.h>

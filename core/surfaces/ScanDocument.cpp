@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/landxml/ScanDocument.h"
+#include "core/surfaces/ScanDocument.h"
 
 #include "core/landxml/Nodes.h"
-#include "core/landxml/SurfaceWalk.h"
+#include "core/tin/SurfaceWalk.h"
 
 namespace tidy {
 

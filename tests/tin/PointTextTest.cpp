@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers of point texts, read and written alike under the C locale and a decimal-comma one.
-#include "core/cleaning/PointText.h"
+#include "core/tin/PointText.h"
 
 #include "Locales.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/landxml/SurfaceWalk.h"
+#include "core/tin/SurfaceWalk.h"
 
 #include "core/landxml/Nodes.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/cleaning/PointText.h"
+#include "core/tin/PointText.h"
 
 #include <charconv>
 #include <cmath>
