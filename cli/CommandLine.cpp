@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
+#include "core/tin/Numbers.h"
+
 #include <version.h>
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <charconv>
 #include <iterator>
 #include <set>
 #include <string_view>
@@ -64,12 +65,8 @@ std::optional<Pair> splitPair(const std::string& text, bool atLast) {
 }
 
 std::optional<int> decimal(std::string_view text, int least, int most) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < least ||
-        value > most)
-        return std::nullopt;
-    return value;
+    const auto value = tidy::integerValue(text, {.minus = true, .least = least, .most = most});
+    return value ? std::optional<int>(int(*value)) : std::nullopt;
 }
 
 std::optional<std::pair<int, int>> pictureSize(std::string_view text) {

@@ -3,6 +3,7 @@
 
 #include "core/landxml/Error.h"
 #include "core/landxml/Nodes.h"
+#include "core/tin/Numbers.h"
 
 #include <cmath>
 #include <optional>

@@ -2,7 +2,7 @@
 #include "core/cleaning/TriangleRemovalPass.h"
 
 #include "core/landxml/Nodes.h"
-#include "core/tin/PointText.h"
+#include "core/tin/Numbers.h"
 #include "core/tin/SurfaceWalk.h"
 
 #include <array>
@@ -15,22 +15,13 @@ namespace tidy {
 
 namespace {
 
-std::optional<std::int32_t> parseReference(std::string_view token, std::int32_t highest) {
-    if (!token.empty() && token.front() == '+')
-        token.remove_prefix(1);
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-    if (token.empty() || ec != std::errc() || end != token.data() + token.size() || value < 0 ||
-        value > highest)
-        return std::nullopt;
-    return value;
-}
-
 // "n" holds the 1-based positions of a face's three neighbours among the F elements of its Faces
 // element, 0 for none. newPosition maps each old position to the new one, 0 for a removed face;
 // its entry 0 is 0. An "n" that is not three such positions is left as it was.
 void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& newPosition) {
-    const auto highest = static_cast<std::int32_t>(newPosition.size() - 1);
+    // "+" is taken, and "-" for the sake of "-0".
+    const IntegerRules positions{
+        .plus = true, .minus = true, .least = 0, .most = std::int64_t(newPosition.size() - 1)};
     for (pugi::xml_node face = faces.first_child(); face; face = face.next_sibling()) {
         if (!isFace(face))
             continue;
@@ -41,7 +32,7 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
         std::array<std::int32_t, 3> references{};
         bool wellFormed = true;
         for (std::int32_t& reference : references) {
-            const std::optional<std::int32_t> old = parseReference(nextToken(rest), highest);
+            const std::optional<std::int64_t> old = integerValue(nextToken(rest), positions);
             if (!old) {
                 wellFormed = false;
                 break;

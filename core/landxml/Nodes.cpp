@@ -3,9 +3,6 @@
 
 #include "core/landxml/Error.h"
 
-#include <algorithm>
-#include <charconv>
-#include <climits>
 #include <cstring>
 
 namespace tidy {
@@ -42,36 +39,6 @@ bool hasAttribute(pugi::xml_node node, const char* name) {
 
 std::string_view attributeText(pugi::xml_node node, const char* name) {
     return node.attribute(name).value();
-}
-
-std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* name) {
-    std::string_view text = attributeText(node, name);
-    // Optional sign, then digits only: from_chars alone would take "-" but not "+", and stop
-    // quietly at trailing garbage.
-    std::string_view digits = text;
-    bool negative = false;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-        negative = digits.front() == '-';
-        digits.remove_prefix(1);
-    }
-    bool wellFormed =
-        !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
-    std::int64_t wide = 0;
-    std::errc ec = std::errc::invalid_argument;
-    if (wellFormed && digits.size() <= 18)
-        ec = std::from_chars(digits.data(), digits.data() + digits.size(), wide).ec;
-    else if (wellFormed)
-        ec = std::errc::result_out_of_range;
-    if (ec == std::errc()) {
-        wide = negative ? -wide : wide;
-        if (wide >= INT32_MIN && wide <= INT32_MAX)
-            return static_cast<std::int32_t>(wide);
-        ec = std::errc::result_out_of_range;
-    }
-    std::string why = ec == std::errc::result_out_of_range ? "is out of range for a 32-bit integer"
-                                                           : "is not a decimal integer";
-    throw Error(doc.where(node) + ": element " + quotedText(localName(node)) + ", attribute \"" +
-                name + "\": " + quotedText(text) + " " + why);
 }
 
 void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::string_view value) {

@@ -26,10 +26,6 @@ bool hasAttribute(pugi::xml_node node, const char* name);
 // The attribute's text, or "" when it is absent.
 std::string_view attributeText(pugi::xml_node node, const char* name);
 
-// The attribute read as a decimal integer (optional sign, digits, nothing else); throws Error
-// naming the place, the element, the attribute and the text otherwise.
-std::int32_t attributeInt(const Document& doc, pugi::xml_node node, const char* name);
-
 // Creates or replaces an attribute. Throws Error, before anything changes, when `value` holds a
 // character XML does not allow; one the file's encoding cannot hold is saved as a reference.
 void setAttribute(Document& doc, pugi::xml_node node, const char* name, std::string_view value);

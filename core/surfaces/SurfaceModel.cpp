@@ -3,12 +3,12 @@
 
 #include "core/cleaning/TriangleRemovalPass.h"
 #include "core/landxml/Nodes.h"
+#include "core/tin/Numbers.h"
 #include "core/tin/PointText.h"
 #include "core/tin/SurfaceWalk.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -20,11 +20,8 @@ namespace {
 constexpr std::uint32_t kNoPoint = std::numeric_limits<std::uint32_t>::max();
 
 std::optional<std::uint32_t> parseId(std::string_view text) {
-    std::uint32_t id = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || id == kNoPoint)
-        return std::nullopt;
-    return id;
+    const std::optional<std::int64_t> id = integerValue(text, kPointId);
+    return id ? std::optional<std::uint32_t>(std::uint32_t(*id)) : std::nullopt;
 }
 
 // localName(node) == name, without the search for a prefix in the common case of a bare name.

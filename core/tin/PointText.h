@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Numbers and point texts as LandXML writes them, read and written with "." whatever the locale.
+// Point texts as LandXML writes them, read and written with "." whatever the locale.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tidy {
-
-// A LandXML number: optional sign, digits with an optional "." and fraction ("2." included) or
-// "." and digits, then an optional exponent. nullopt for anything else ("inf", "nan",
-// hexadecimal, surrounding blanks) and for values beyond the range of a double.
-std::optional<double> parseNumber(std::string_view text);
-
-// Cuts the next token off the front of `rest`; tokens are separated by runs of blanks, tabs, CRs
-// and LFs. "" when no token is left.
-std::string_view nextToken(std::string_view& rest);
 
 // The plan coordinates of a point, in the order the point text gives them (northing, easting).
 struct PointText {

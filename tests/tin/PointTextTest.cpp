@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers of point texts, read and written alike under the C locale and a decimal-comma one.
 #include "core/tin/PointText.h"
+#include "core/tin/Numbers.h"
 
 #include "Locales.h"
 
