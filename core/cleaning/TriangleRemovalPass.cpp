@@ -2,12 +2,10 @@
 #include "core/cleaning/TriangleRemovalPass.h"
 
 #include "core/landxml/Nodes.h"
-#include "core/tin/Numbers.h"
+#include "core/tin/Faces.h"
 #include "core/tin/SurfaceWalk.h"
 
-#include <array>
 #include <charconv>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -27,27 +25,17 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
             continue;
         // Looked up once and written in place: this runs for every face of a model.
         pugi::xml_attribute neighbours = face.attribute("n");
-        std::string_view rest = neighbours.value();
-        const std::string_view original = rest;
-        std::array<std::int32_t, 3> references{};
-        bool wellFormed = true;
-        for (std::int32_t& reference : references) {
-            const std::optional<std::int64_t> old = integerValue(nextToken(rest), positions);
-            if (!old) {
-                wellFormed = false;
-                break;
-            }
-            reference = newPosition[static_cast<std::size_t>(*old)];
-        }
-        if (!wellFormed || !nextToken(rest).empty())
+        const std::string_view original = neighbours.value();
+        const auto old = readThreeIntegers(original, positions);
+        if (!old)
             continue;
         char buffer[3 * 12];
         char* const end = buffer + sizeof buffer;
         char* at = buffer;
-        for (std::size_t slot = 0; slot < references.size(); ++slot) {
+        for (std::size_t slot = 0; slot < old->size(); ++slot) {
             if (slot > 0)
                 *at++ = ' ';
-            at = std::to_chars(at, end, references[slot]).ptr;
+            at = std::to_chars(at, end, newPosition[std::size_t((*old)[slot])]).ptr;
         }
         const std::string_view renumbered(buffer, static_cast<std::size_t>(at - buffer));
         // Digits and blanks: every encoding holds them, so the document layer's check for what
@@ -96,25 +84,6 @@ std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t r
 
 } // namespace
 
-// Without the search for a prefix in the common case of a bare "F".
-bool isFace(pugi::xml_node node) {
-    const char* name = node.name();
-    if (name[0] == 'F' && name[1] == '\0')
-        return node.type() == pugi::node_element;
-    return localName(node) == "F";
-}
-
-// Nearly every face carries "1", "0" or nothing; any other text takes the full reading.
-bool isOutside(const Document& document, pugi::xml_node face) {
-    const pugi::xml_attribute i = face.attribute("i");
-    if (!i)
-        return false;
-    const char* text = i.value();
-    if ((text[0] == '0' || text[0] == '1') && text[1] == '\0')
-        return text[0] == '1';
-    return attributeInt(document, face, "i") == 1;
-}
-
 std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer) {
     const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
     if (!surfaces)
@@ -126,17 +95,12 @@ std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserv
 
     // The count takes in every child of Surfaces, comments too; each uses up one step.
     const std::int32_t surfaceCount = childCount(surfaces);
-    pugi::xml_node surface = findNode(surfaces, "Surface");
     observer.showSurfaceCount(surfaceCount);
     observer.setProgress(0);
     std::int32_t removed = 0;
-    for (std::int32_t j = 0; j < surfaceCount && surface; ++j) {
-        const pugi::xml_node definition = findNode(surface, "Definition");
-        const pugi::xml_node faces = definition ? findNode(definition, "Faces") : pugi::xml_node();
-        if (faces)
+    for (const pugi::xml_node surface : surfaceSteps(surfaces, surfaceCount))
+        if (const pugi::xml_node faces = facesOf(surface))
             removed = cleanFaces(document, faces, removed, observer);
-        surface = surface.next_sibling();
-    }
     return removed;
 }
 

@@ -9,13 +9,6 @@
 
 namespace tidy {
 
-// Whether `node` is an F element (matched on the local name).
-bool isFace(pugi::xml_node node);
-
-// Whether a face lies outside the boundary: its "i" read as an integer is 1. Throws Error for an
-// "i" that is not a decimal integer.
-bool isOutside(const Document& document, pugi::xml_node face);
-
 // What the removal reports as it goes; a member left out does nothing.
 struct TriangleRemovalObserver {
     // Each of the first ten surfaces, by name, before any face is removed.

@@ -26,10 +26,8 @@ ScanCounts ScanDocument(const Document& document, bool countTriangles,
 
     observer.beginCounting();
     // Every child of Surfaces, comments too, is one step of the count.
-    pugi::xml_node current = findNode(surfaces, "Surface");
-    for (std::int32_t i = 0; i < counts.surfaceCount && current;
-         ++i, current = current.next_sibling()) {
-        if (pugi::xml_node faces = findNode(findNode(current, "Definition"), "Faces"))
+    for (const pugi::xml_node surface : surfaceSteps(surfaces, counts.surfaceCount)) {
+        if (const pugi::xml_node faces = facesOf(surface))
             counts.triangleCount += childCount(faces);
         observer.showTriangleCount(counts.triangleCount);
     }

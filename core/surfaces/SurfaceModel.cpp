@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/surfaces/SurfaceModel.h"
 
-#include "core/cleaning/TriangleRemovalPass.h"
 #include "core/landxml/Nodes.h"
+#include "core/tin/Faces.h"
 #include "core/tin/Numbers.h"
 #include "core/tin/PointText.h"
 #include "core/tin/SurfaceWalk.h"
@@ -105,14 +105,16 @@ void readPoints(pugi::xml_node pnts, SurfaceModel& model) {
 }
 
 bool readCorners(std::string_view text, const SurfaceModel& model, Corners& corners) {
-    for (std::uint32_t& corner : corners) {
-        const std::optional<std::uint32_t> id = parseId(nextToken(text));
-        corner = id ? model.slotOf(*id) : kNoPoint;
-        if (std::size_t(corner) * 2 >= model.coordinates.size() ||
-            std::isnan(model.coordinates[2 * std::size_t(corner)]))
+    const std::optional<std::array<std::int64_t, 3>> ids = readThreeIntegers(text, kPointId);
+    if (!ids)
+        return false;
+    for (std::size_t k = 0; k < corners.size(); ++k) {
+        corners[k] = model.slotOf(std::uint32_t((*ids)[k]));
+        if (std::size_t(corners[k]) * 2 >= model.coordinates.size() ||
+            std::isnan(model.coordinates[2 * std::size_t(corners[k])]))
             return false;
     }
-    return nextToken(text).empty();
+    return true;
 }
 
 } // namespace
@@ -145,7 +147,7 @@ pugi::xml_node surfaceNamed(const Document& document, const std::string& name) {
 SurfaceModel readSurfacePoints(const Document&, pugi::xml_node surface) {
     SurfaceModel model;
     model.name = std::string(attributeText(surface, "name"));
-    const pugi::xml_node pnts = findNode(findNode(surface, "Definition"), "Pnts");
+    const pugi::xml_node pnts = pointsOf(surface);
     assignSlots(pnts, model);
     readPoints(pnts, model);
     return model;
@@ -153,7 +155,7 @@ SurfaceModel readSurfacePoints(const Document&, pugi::xml_node surface) {
 
 void readSurfaceFaces(const Document& document, pugi::xml_node surface, SurfaceModel& model,
                       const FaceVisitor& visit) {
-    const pugi::xml_node faces = findNode(findNode(surface, "Definition"), "Faces");
+    const pugi::xml_node faces = facesOf(surface);
     for (pugi::xml_node node = faces.first_child(); node; node = node.next_sibling()) {
         if (!isFace(node))
             continue;
@@ -171,8 +173,7 @@ void readSurfaceFaces(const Document& document, pugi::xml_node surface, SurfaceM
 
 SurfaceModel readSurfaceModel(const Document& document, pugi::xml_node surface) {
     SurfaceModel model = readSurfacePoints(document, surface);
-    const std::size_t faces =
-        std::size_t(childCount(findNode(findNode(surface, "Definition"), "Faces")));
+    const std::size_t faces = std::size_t(childCount(facesOf(surface)));
     model.corners.reserve(3 * faces);
     model.outside.reserve(faces);
     readSurfaceFaces(document, surface, model, [&model](const Corners& corners, bool outside) {
