@@ -77,7 +77,7 @@ Object clean(const Command& c, const std::string& file) {
             {"output", r.destination},
             {"surfaces", names},
             {"surfaceCount", surfaceCount ? Object(*surfaceCount) : Object()},
-            {"removedTriangles", r.removedTriangles},
+            {"removedTriangles", r.triangles.removedTriangleCount},
             {"curveCount", r.curves.curveCount},
             {"adjustedCurves", r.curves.adjustedCurveCount},
             {"radiusDeviations", r.curves.radiusDeviationCount},

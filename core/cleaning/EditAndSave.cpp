@@ -8,7 +8,7 @@ EditAndSaveResult EditAndSave(const std::string& path, const EditAndSaveOptions&
     EditAndSaveResult result;
     result.file = runOnFile(path, [&](Document& document) {
         if (options.removeTriangles)
-            result.removedTriangles = TriangleRemovalPass(document, observer.triangles);
+            result.triangles = TriangleRemovalPass(document, observer.triangles);
         if (options.repairCurves)
             result.curves = CurveRepairPass(document, observer.curves);
         result.destination = options.saveAs ? observer.chooseSaveFile() : path;

@@ -29,7 +29,7 @@ struct EditAndSaveObserver {
 struct EditAndSaveResult {
     FileRun file = FileRun::NoFile; // NotWritten: the save dialog was closed
     std::string destination;
-    std::int32_t removedTriangles = 0;
+    TriangleRemovalCounts triangles;
     CurveRepairCounts curves;
 };
 

@@ -30,7 +30,7 @@ std::vector<std::string> outcomeMessages(const EditAndSaveOptions& options,
     if (result.file != FileRun::Written)
         return messages;
     if (options.removeTriangles)
-        messages.push_back(triangleMessage(result.removedTriangles));
+        messages.push_back(triangleMessage(result.triangles.removedTriangleCount));
     if (options.repairCurves) {
         if (result.curves.possibleDeviationCount > 0)
             messages.emplace_back(kDeviationMessage);

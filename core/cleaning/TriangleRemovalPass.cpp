@@ -45,9 +45,9 @@ void renumberNeighbours(pugi::xml_node faces, const std::vector<std::int32_t>& n
     }
 }
 
-// Walks one Faces element and removes its outside faces; returns the running total.
-std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t removed,
-                        const TriangleRemovalObserver& observer) {
+// Walks one Faces element and removes its outside faces, counting them into `counts`.
+void cleanFaces(Document& document, pugi::xml_node faces, TriangleRemovalCounts& counts,
+                const TriangleRemovalObserver& observer) {
     pugi::xml_node node = findNode(faces, "F");
     // Read once: the walk takes exactly this many steps, however many faces it removes.
     const std::int32_t faceCount = childCount(faces);
@@ -66,8 +66,8 @@ std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t r
             // Removing faces renumbers the neighbours of those that stay.
             document.noteEdited(faces, true);
             faces.remove_child(node);
-            ++removed;
-            observer.showRemovedCount(removed);
+            ++counts.removedTriangleCount;
+            observer.showRemovedCount(counts.removedTriangleCount);
         }
         if (face) {
             newPosition.push_back(outside ? 0 : ++keptFaces);
@@ -79,15 +79,16 @@ std::int32_t cleanFaces(Document& document, pugi::xml_node faces, std::int32_t r
     // wrong triangle.
     if (removedFace)
         renumberNeighbours(faces, newPosition);
-    return removed;
 }
 
 } // namespace
 
-std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer) {
+TriangleRemovalCounts TriangleRemovalPass(Document& document,
+                                          const TriangleRemovalObserver& observer) {
+    TriangleRemovalCounts counts;
     const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
     if (!surfaces)
-        return 0;
+        return counts;
 
     // A Surface without "name" lists as an empty name, as in the scan.
     for (const pugi::xml_node listed : surfaceWalk(surfaces, kListedSurfaceSteps))
@@ -97,11 +98,10 @@ std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserv
     const std::int32_t surfaceCount = childCount(surfaces);
     observer.showSurfaceCount(surfaceCount);
     observer.setProgress(0);
-    std::int32_t removed = 0;
     for (const pugi::xml_node surface : surfaceSteps(surfaces, surfaceCount))
         if (const pugi::xml_node faces = facesOf(surface))
-            removed = cleanFaces(document, faces, removed, observer);
-    return removed;
+            cleanFaces(document, faces, counts, observer);
+    return counts;
 }
 
 } // namespace tidy

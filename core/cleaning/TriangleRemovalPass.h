@@ -9,6 +9,11 @@
 
 namespace tidy {
 
+// What one triangle removal run changed.
+struct TriangleRemovalCounts {
+    std::int32_t removedTriangleCount = 0; // faces removed, over all surfaces
+};
+
 // What the removal reports as it goes; a member left out does nothing.
 struct TriangleRemovalObserver {
     // Each of the first ten surfaces, by name, before any face is removed.
@@ -22,9 +27,9 @@ struct TriangleRemovalObserver {
 };
 
 // Removes from every surface the faces whose "i" is 1 (triangles outside the boundary) and
-// renumbers the neighbour references ("n") of the faces that stay; returns the number removed.
-// Does nothing when the document has no Surfaces. Throws Error for an "i" that is not a decimal
-// integer.
-std::int32_t TriangleRemovalPass(Document& document, const TriangleRemovalObserver& observer);
+// renumbers the neighbour references ("n") of the faces that stay. Does nothing when the
+// document has no Surfaces. Throws Error for an "i" that is not a decimal integer.
+TriangleRemovalCounts TriangleRemovalPass(Document& document,
+                                          const TriangleRemovalObserver& observer);
 
 } // namespace tidy

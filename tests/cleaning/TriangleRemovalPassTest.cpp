@@ -81,8 +81,9 @@ void expectNeighboursRebuilt(const std::string& path) {
             kept.push_back(before.corners[f]);
     ASSERT_LT(kept.size(), before.corners.size());
     std::vector<std::int32_t> progress;
-    const std::int32_t removed = tidy::TriangleRemovalPass(
-        document, {.setProgress = [&](std::int32_t p) { progress.push_back(p); }});
+    const tidy::TriangleRemovalObserver observer{
+        .setProgress = [&](std::int32_t p) { progress.push_back(p); }};
+    const std::int32_t removed = tidy::TriangleRemovalPass(document, observer).removedTriangleCount;
     // The bar starts at 0 and then shows the step of the walk over the children of Faces.
     std::vector<std::int32_t> steps(1 + tidy::childCount(facesNode(document)) + removed);
     std::iota(steps.begin() + 1, steps.end(), 0);
