@@ -86,7 +86,7 @@ void cleanFaces(Document& document, pugi::xml_node faces, TriangleRemovalCounts&
 TriangleRemovalCounts TriangleRemovalPass(Document& document,
                                           const TriangleRemovalObserver& observer) {
     TriangleRemovalCounts counts;
-    const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    const pugi::xml_node surfaces = surfacesOf(document);
     if (!surfaces)
         return counts;
 

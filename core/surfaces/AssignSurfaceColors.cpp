@@ -80,7 +80,7 @@ std::int32_t colorSurface(Document& doc, pugi::xml_node surface, const std::stri
 
 ColorRun AssignSurfaceColors(Document& document, const ColorObserver& observer) {
     ColorRun run;
-    const pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    const pugi::xml_node surfaces = surfacesOf(document);
     if (!surfaces)
         return run;
     run.write = true;

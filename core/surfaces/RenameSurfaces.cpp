@@ -39,7 +39,7 @@ RenameRun RenameSurfaces(Document& document, const RenameObserver& observer) {
         return run;
     // Written even when nothing was visited, as the window always has.
     run.write = true;
-    const pugi::xml_node surfaces = findNode(root, "Surfaces");
+    const pugi::xml_node surfaces = surfacesOf(document);
     for (const pugi::xml_node node : surfaceWalk(surfaces, kEditedSurfaceSteps)) {
         std::string name(attributeText(node, "name"));
         for (std::string offered = name;;) {

@@ -9,7 +9,7 @@ namespace tidy {
 ScanCounts ScanDocument(const Document& document, bool countTriangles,
                         const ScanObserver& observer) {
     ScanCounts counts;
-    pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    pugi::xml_node surfaces = surfacesOf(document);
     if (!surfaces)
         return counts;
 

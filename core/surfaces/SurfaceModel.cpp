@@ -130,14 +130,14 @@ std::uint32_t SurfaceModel::slotOf(std::uint32_t id) const {
 
 pugi::xml_node listedSurface(const Document& document, int line) {
     const std::vector<pugi::xml_node> listed =
-        surfaceWalk(findNode(document.root(), "Surfaces"), kListedSurfaceSteps);
+        surfaceWalk(surfacesOf(document), kListedSurfaceSteps);
     return line >= 0 && line < static_cast<int>(listed.size())
                ? listed[static_cast<std::size_t>(line)]
                : pugi::xml_node();
 }
 
 pugi::xml_node surfaceNamed(const Document& document, const std::string& name) {
-    pugi::xml_node surfaces = findNode(document.root(), "Surfaces");
+    pugi::xml_node surfaces = surfacesOf(document);
     for (pugi::xml_node node = surfaces.first_child(); node; node = node.next_sibling())
         if (isElementNamed(node, "Surface") && attributeText(node, "name") == name)
             return node;

@@ -5,6 +5,10 @@
 
 namespace tidy {
 
+pugi::xml_node surfacesOf(const Document& document) {
+    return findNode(document.root(), "Surfaces");
+}
+
 std::vector<pugi::xml_node> surfaceSteps(pugi::xml_node surfaces, int steps) {
     std::vector<pugi::xml_node> visited;
     pugi::xml_node node = findNode(surfaces, "Surface");

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/landxml/Document.h"
+
 #include <pugixml.hpp>
 
 #include <vector>
@@ -11,6 +13,9 @@ namespace tidy {
 // walks that count and clean take one step for each child of Surfaces.
 constexpr int kListedSurfaceSteps = 10;
 constexpr int kEditedSurfaceSteps = 100;
+
+// Where a document keeps its surfaces: the root's first Surfaces child, or an empty node.
+pugi::xml_node surfacesOf(const Document& document);
 
 // The nodes a walk of at most `steps` steps meets: the first "Surface" child of `surfaces` and
 // the siblings after it, whatever they are (a comment too).
