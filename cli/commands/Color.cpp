@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tidyland color: the window's colour assignment, the picks given as --color NAME=INDEX.
+#include "cli/commands/Command.h"
+#include "core/landxml/FileRun.h"
+#include "core/surfaces/AssignSurfaceColors.h"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+
+namespace tidycli {
+
+namespace {
+
+std::string colorCheck(const std::string& text) {
+    const auto pair = splitPair(text, true);
+    if (!pair)
+        return "--color needs NAME=VALUE" + got(text);
+    return decimal(pair->second, -1, 255)
+               ? ""
+               : "--color needs an INDEX from -1 to 255" + got(pair->second);
+}
+
+class Color final : public Command {
+public:
+    void addOptions(CLI::App& sub) override {
+        addRepeated(sub, "--color", given_, "NAME=INDEX",
+                    "the surface NAME gets INDEX (-1 to 255); one pair a NAME")
+            ->check(colorCheck);
+    }
+
+    void finish() override {
+        refuseTwoFor("--color", given_, true);
+        for (const std::string& text : given_) {
+            const Pair pair = *splitPair(text, true);
+            colors_.emplace(pair.first, *decimal(pair.second, -1, 255));
+        }
+    }
+
+    Object run(const FileOptions& c, const std::string& file) const override {
+        auto pick = [&](const std::string& name, std::int32_t preset) {
+            auto it = colors_.find(name);
+            if (it != colors_.end())
+                return it->second;
+            return preset < 0 ? 0 : preset; // what "Select" without a click gives
+        };
+        progress(file, "assigning colours");
+        std::string output = c.output.value_or(file);
+        tidy::ColorRun run;
+        const tidy::FileRun written = tidy::runOnFile(file, [&](tidy::Document& doc) {
+            run = tidy::AssignSurfaceColors(doc, {.pickColor = pick});
+            return run.write ? output : std::string();
+        });
+        if (written == tidy::FileRun::NoFile)
+            throw noSuchFile(file);
+        Object surfaces = Object::array();
+        for (const tidy::SurfaceColor& s : run.surfaces)
+            surfaces.push_back({{"name", s.name}, {"color", s.color}});
+        return {{"file", file},
+                {"output", written == tidy::FileRun::Written ? Object(output) : Object()},
+                {"surfaces", surfaces}};
+    }
+
+private:
+    std::vector<std::string> given_;
+    std::map<std::string, std::int32_t> colors_;
+};
+
+} // namespace
+
+extern const CommandRow kColorCommand{
+    "color", "[--color NAME=INDEX]... (--in-place | -o OUT) [--json] FILE...",
+    "Assign surface colours in each FILE.", Writes::Document,
+    [] { return std::unique_ptr<Command>(new Color); }};
+
+} // namespace tidycli

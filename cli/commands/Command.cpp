@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/commands/Command.h"
+
+#include "cli/Console.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <iostream>
+#include <set>
+
+namespace tidycli {
+
+CLI::Option* addRepeated(CLI::App& sub, const std::string& name, std::vector<std::string>& into,
+                         const std::string& type, const std::string& what) {
+    return sub.add_option(name, into, what)->option_text(type)->allow_extra_args(false);
+}
+
+std::optional<Pair> splitPair(const std::string& text, bool atLast) {
+    const auto eq = atLast ? text.rfind('=') : text.find('=');
+    if (eq == std::string::npos)
+        return std::nullopt;
+    return Pair{text.substr(0, eq), text.substr(eq + 1)};
+}
+
+std::optional<int> decimal(std::string_view text, int least, int most) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < least ||
+        value > most)
+        return std::nullopt;
+    return value;
+}
+
+std::string got(const std::string& text) {
+    return ", got \"" + text + "\"";
+}
+
+void refuseTwice(const std::string& option, const std::vector<std::string>& values) {
+    if (values.size() > 1)
+        throw UsageError{option + " given twice"};
+}
+
+void refuseTwoFor(const std::string& option, const std::vector<std::string>& pairs, bool atLast) {
+    std::set<std::string> seen;
+    for (const std::string& text : pairs)
+        if (const std::string name = splitPair(text, atLast)->first; !seen.insert(name).second)
+            throw UsageError{option + " given twice for \"" + name + "\""};
+}
+
+void progress(const std::string& file, const char* what) {
+    static const bool terminal = errorIsTerminal();
+    if (terminal)
+        std::cerr << "\r\033[K" << tidy::shownText(file) << ": " << what << std::flush;
+}
+
+void progressDone() {
+    static const bool terminal = errorIsTerminal();
+    if (terminal)
+        std::cerr << "\r\033[K" << std::flush;
+}
+
+tidy::Error noSuchFile(const std::string& file) {
+    return tidy::Error(file + ": no such file");
+}
+
+} // namespace tidycli

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tidyland scan: the surfaces of each FILE, as the window's scan lists them.
+#include "cli/commands/Command.h"
+#include "core/landxml/FileRun.h"
+#include "core/landxml/ScanDocument.h"
+
+#include <CLI/CLI.hpp>
+
+namespace tidycli {
+
+namespace {
+
+class Scan final : public Command {
+public:
+    void addOptions(CLI::App& sub) override {
+        sub.add_flag("--count-triangles", countTriangles_, "count the triangles too");
+    }
+
+    Object run(const FileOptions&, const std::string& file) const override {
+        progress(file, "loading");
+        tidy::ScanCounts counts;
+        const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+            progress(file, "scanning");
+            counts = tidy::ScanDocument(doc, countTriangles_, {});
+            return std::string(); // a scan writes nothing
+        });
+        if (run == tidy::FileRun::NoFile)
+            throw noSuchFile(file);
+        Object o{{"file", file},
+                 {"surfaces", counts.listedNames},
+                 {"surfaceCount", counts.surfaceCount}};
+        if (countTriangles_)
+            o["triangleCount"] = counts.triangleCount;
+        return o;
+    }
+
+private:
+    bool countTriangles_ = false;
+};
+
+} // namespace
+
+extern const CommandRow kScanCommand{"scan", "[--count-triangles] [--json] FILE...",
+                                     "List the surfaces of each FILE; writes nothing.",
+                                     Writes::Nothing,
+                                     [] { return std::unique_ptr<Command>(new Scan); }};
+
+} // namespace tidycli
