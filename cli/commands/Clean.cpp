@@ -60,8 +60,11 @@ private:
 } // namespace
 
 extern const CommandRow kCleanCommand{
-    "clean", "[--triangles] [--curves] (--in-place | -o OUT) [--json] FILE...",
-    "Repair each FILE and save it.", Writes::Document,
-    [] { return std::unique_ptr<Command>(new Clean); }};
+    .name = "clean",
+    .usage = "[--triangles] [--curves] (--in-place | -o OUT) [--json] FILE...",
+    .what = "Repair each FILE and save it.",
+    .writes = Writes::Document,
+    .make = makeCommand<Clean>,
+};
 
 } // namespace tidycli

@@ -30,11 +30,8 @@ public:
     }
 
     void finish() override {
-        refuseTwoFor("--color", given_, true);
-        for (const std::string& text : given_) {
-            const Pair pair = *splitPair(text, true);
-            colors_.emplace(pair.first, *decimal(pair.second, -1, 255));
-        }
+        for (const auto& [name, index] : distinctPairs("--color", given_, true))
+            colors_.emplace(name, *decimal(index, -1, 255));
     }
 
     Object run(const FileOptions& c, const std::string& file) const override {
@@ -69,8 +66,11 @@ private:
 } // namespace
 
 extern const CommandRow kColorCommand{
-    "color", "[--color NAME=INDEX]... (--in-place | -o OUT) [--json] FILE...",
-    "Assign surface colours in each FILE.", Writes::Document,
-    [] { return std::unique_ptr<Command>(new Color); }};
+    .name = "color",
+    .usage = "[--color NAME=INDEX]... (--in-place | -o OUT) [--json] FILE...",
+    .what = "Assign surface colours in each FILE.",
+    .writes = Writes::Document,
+    .make = makeCommand<Color>,
+};
 
 } // namespace tidycli

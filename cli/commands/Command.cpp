@@ -41,11 +41,16 @@ void refuseTwice(const std::string& option, const std::vector<std::string>& valu
         throw UsageError{option + " given twice"};
 }
 
-void refuseTwoFor(const std::string& option, const std::vector<std::string>& pairs, bool atLast) {
+std::vector<Pair> distinctPairs(const std::string& option, const std::vector<std::string>& given,
+                                bool atLast) {
+    std::vector<Pair> pairs;
     std::set<std::string> seen;
-    for (const std::string& text : pairs)
-        if (const std::string name = splitPair(text, atLast)->first; !seen.insert(name).second)
-            throw UsageError{option + " given twice for \"" + name + "\""};
+    for (const std::string& text : given) {
+        pairs.push_back(*splitPair(text, atLast));
+        if (!seen.insert(pairs.back().first).second)
+            throw UsageError{option + " given twice for \"" + pairs.back().first + "\""};
+    }
+    return pairs;
 }
 
 void progress(const std::string& file, const char* what) {

@@ -60,6 +60,10 @@ struct CommandRow {
     std::unique_ptr<Command> (*make)();
 };
 
+template <class C> std::unique_ptr<Command> makeCommand() {
+    return std::make_unique<C>();
+}
+
 // Helpers for the commands' options.
 using Pair = std::pair<std::string, std::string>;
 
@@ -74,8 +78,10 @@ std::optional<int> decimal(std::string_view text, int least, int most);
 std::string got(const std::string& text);
 // Refuses an option given more than once.
 void refuseTwice(const std::string& option, const std::vector<std::string>& values);
-// Refuses two NAME=VALUE pairs for one NAME: the order of the arguments would choose.
-void refuseTwoFor(const std::string& option, const std::vector<std::string>& pairs, bool atLast);
+// The NAME=VALUE pairs of an option, checked one by one already, in the order given; two for
+// one NAME are refused, as the order of the arguments would choose between them.
+std::vector<Pair> distinctPairs(const std::string& option, const std::vector<std::string>& given,
+                                bool atLast);
 
 // Progress for people watching a terminal; silent in pipelines.
 void progress(const std::string& file, const char* what);

@@ -22,11 +22,7 @@ public:
             ->check(nameCheck);
     }
 
-    void finish() override {
-        refuseTwoFor("--name", given_, false);
-        for (const std::string& text : given_)
-            names_.push_back(*splitPair(text, false));
-    }
+    void finish() override { names_ = distinctPairs("--name", given_, false); }
 
     Object run(const FileOptions& c, const std::string& file) const override {
         auto ask = [&](const std::string& current) {
@@ -55,9 +51,12 @@ private:
 
 } // namespace
 
-extern const CommandRow kRenameCommand{"rename",
-                                       "[--name OLD=NEW]... (--in-place | -o OUT) [--json] FILE...",
-                                       "Rename surfaces in each FILE.", Writes::Document,
-                                       [] { return std::unique_ptr<Command>(new Rename); }};
+extern const CommandRow kRenameCommand{
+    .name = "rename",
+    .usage = "[--name OLD=NEW]... (--in-place | -o OUT) [--json] FILE...",
+    .what = "Rename surfaces in each FILE.",
+    .writes = Writes::Document,
+    .make = makeCommand<Rename>,
+};
 
 } // namespace tidycli

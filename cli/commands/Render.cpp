@@ -119,9 +119,12 @@ Object Render::run(const FileOptions& options, const std::string& file) const {
 
 } // namespace
 
-extern const CommandRow kRenderCommand{"render",
-                                       "[--surface NAME] [--size WxH] -o OUT.png [--json] FILE",
-                                       "Draw one surface of FILE as a PNG.", Writes::Picture,
-                                       [] { return std::unique_ptr<Command>(new Render); }};
+extern const CommandRow kRenderCommand{
+    .name = "render",
+    .usage = "[--surface NAME] [--size WxH] -o OUT.png [--json] FILE",
+    .what = "Draw one surface of FILE as a PNG.",
+    .writes = Writes::Picture,
+    .make = makeCommand<Render>,
+};
 
 } // namespace tidycli

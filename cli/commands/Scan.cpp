@@ -40,9 +40,12 @@ private:
 
 } // namespace
 
-extern const CommandRow kScanCommand{"scan", "[--count-triangles] [--json] FILE...",
-                                     "List the surfaces of each FILE; writes nothing.",
-                                     Writes::Nothing,
-                                     [] { return std::unique_ptr<Command>(new Scan); }};
+extern const CommandRow kScanCommand{
+    .name = "scan",
+    .usage = "[--count-triangles] [--json] FILE...",
+    .what = "List the surfaces of each FILE; writes nothing.",
+    .writes = Writes::Nothing,
+    .make = makeCommand<Scan>,
+};
 
 } // namespace tidycli
