@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland color: the window's colour assignment, the picks given as --color NAME=INDEX.
 #include "cli/commands/Command.h"
-#include "core/landxml/FileRun.h"
 #include "core/surfaces/AssignSurfaceColors.h"
 
 #include <CLI/CLI.hpp>
@@ -44,12 +43,10 @@ public:
         progress(file, "assigning colours");
         std::string output = c.output.value_or(file);
         tidy::ColorRun run;
-        const tidy::FileRun written = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        const tidy::FileRun written = runOnExistingFile(file, [&](tidy::Document& doc) {
             run = tidy::AssignSurfaceColors(doc, {.pickColor = pick});
             return run.write ? output : std::string();
         });
-        if (written == tidy::FileRun::NoFile)
-            throw noSuchFile(file);
         Object surfaces = Object::array();
         for (const tidy::SurfaceColor& s : run.surfaces)
             surfaces.push_back({{"name", s.name}, {"color", s.color}});

@@ -69,4 +69,12 @@ tidy::Error noSuchFile(const std::string& file) {
     return tidy::Error(file + ": no such file");
 }
 
+tidy::FileRun runOnExistingFile(const std::string& file,
+                                const std::function<std::string(tidy::Document&)>& operation) {
+    const tidy::FileRun run = tidy::runOnFile(file, operation);
+    if (run == tidy::FileRun::NoFile)
+        throw noSuchFile(file);
+    return run;
+}
+
 } // namespace tidycli

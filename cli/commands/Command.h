@@ -6,7 +6,9 @@
 
 #include "cli/Output.h"
 #include "core/landxml/Error.h"
+#include "core/landxml/FileRun.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,5 +91,8 @@ void progressDone();
 
 // The error of a FILE that holds nothing to read.
 tidy::Error noSuchFile(const std::string& file);
+// The core's runOnFile, a missing FILE thrown as the error it is for every command.
+tidy::FileRun runOnExistingFile(const std::string& file,
+                                const std::function<std::string(tidy::Document&)>& operation);
 
 } // namespace tidycli

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland rename: the window's surface renaming, the answers given as --name OLD=NEW.
 #include "cli/commands/Command.h"
-#include "core/landxml/FileRun.h"
 #include "core/surfaces/RenameSurfaces.h"
 
 #include <CLI/CLI.hpp>
@@ -34,13 +33,11 @@ public:
         progress(file, "renaming");
         std::string output = c.output.value_or(file);
         std::vector<std::string> names;
-        const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        runOnExistingFile(file, [&](tidy::Document& doc) {
             const tidy::RenameRun renamed = tidy::RenameSurfaces(doc, {.askName = ask});
             names = renamed.names;
             return renamed.write ? output : std::string();
         });
-        if (run == tidy::FileRun::NoFile)
-            throw noSuchFile(file);
         return {{"file", file}, {"output", output}, {"surfaces", names}};
     }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland scan: the surfaces of each FILE, as the window's scan lists them.
 #include "cli/commands/Command.h"
-#include "core/landxml/FileRun.h"
 #include "core/landxml/ScanDocument.h"
 
 #include <CLI/CLI.hpp>
@@ -19,13 +18,11 @@ public:
     Object run(const FileOptions&, const std::string& file) const override {
         progress(file, "loading");
         tidy::ScanCounts counts;
-        const tidy::FileRun run = tidy::runOnFile(file, [&](tidy::Document& doc) {
+        runOnExistingFile(file, [&](tidy::Document& doc) {
             progress(file, "scanning");
             counts = tidy::ScanDocument(doc, countTriangles_, {});
             return std::string(); // a scan writes nothing
         });
-        if (run == tidy::FileRun::NoFile)
-            throw noSuchFile(file);
         Object o{{"file", file},
                  {"surfaces", counts.listedNames},
                  {"surfaceCount", counts.surfaceCount}};
