@@ -59,8 +59,9 @@ public:
     }
 };
 
-// Every command's subcommand, its own options between the shared ones, as its help lists them.
-std::vector<std::unique_ptr<Command>> addCommands(CLI::App& app, FileOptions& options,
+// Every command's subcommand, its own options between the shared ones, as its help lists them;
+// the commands come back in the table's order.
+std::vector<std::unique_ptr<Command>> addCommands(CLI::App& app, SharedOptions& options,
                                                   std::vector<std::string>& outputs) {
     std::vector<std::unique_ptr<Command>> commands;
     for (const CommandRow* row : commandTable()) {
@@ -131,7 +132,7 @@ readArguments(const std::vector<std::string>& args, const CLI::App& command) {
     }
 }
 
-void checkFiles(const CommandRow& row, const FileOptions& c) {
+void checkFiles(const CommandRow& row, const SharedOptions& c) {
     const std::string name(row.name);
     if (row.writes == Writes::Picture && c.files.size() > 1)
         throw UsageError{name + " takes one FILE only"};
@@ -163,7 +164,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& given) {
     app.set_version_flag("--version", std::string(tidy::kVersion));
     app.require_subcommand(0, 1);
     app.formatter(std::make_shared<HelpFormatter>());
-    FileOptions options;
+    SharedOptions options;
     std::vector<std::string> outputs;
     std::vector<std::unique_ptr<Command>> commands = addCommands(app, options, outputs);
     std::vector<std::string> parsed = args, files;

@@ -16,7 +16,7 @@ struct CommandLine {
     std::optional<std::string> text; // help or version, printed instead of running anything
     const CommandRow* row = nullptr;
     std::unique_ptr<Command> command; // holds the command's own options
-    FileOptions options;
+    SharedOptions options;
 };
 
 // The command line's meaning (the program's name left out); throws UsageError.

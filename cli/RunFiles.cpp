@@ -33,7 +33,7 @@ Object runFile(const CommandLine& line, const std::string& file, bool& failed) {
 } // namespace
 
 int runFiles(const CommandLine& line) {
-    const FileOptions& c = line.options;
+    const SharedOptions& c = line.options;
     int status = kSuccess;
     int reportError = 0;
     for (const std::string& file : c.files) {

@@ -24,7 +24,7 @@ public:
         sub.add_flag("--curves", curves_, "correct curves for missing \"rot\" attribute");
     }
 
-    Object run(const FileOptions& c, const std::string& file) const override {
+    Object run(const SharedOptions& c, const std::string& file) const override {
         std::vector<std::string> names;
         std::optional<std::int32_t> surfaceCount;
         tidy::EditAndSaveOptions options{triangles_, curves_, c.output.has_value()};

@@ -33,7 +33,7 @@ public:
             colors_.emplace(name, *decimal(index, -1, 255));
     }
 
-    Object run(const FileOptions& c, const std::string& file) const override {
+    Object run(const SharedOptions& c, const std::string& file) const override {
         auto pick = [&](const std::string& name, std::int32_t preset) {
             auto it = colors_.find(name);
             if (it != colors_.end())

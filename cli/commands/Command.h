@@ -23,6 +23,7 @@ class Option;
 
 namespace tidycli {
 
+// A wrong command line: tidyland prints the message and the usage, and exits with 2.
 struct UsageError {
     std::string message;
 };
@@ -36,13 +37,14 @@ enum class Writes {
 };
 
 // The options every command shares, as the parser leaves them.
-struct FileOptions {
+struct SharedOptions {
     bool json = false;
     bool inPlace = false;
     std::optional<std::string> output; // -o
     std::vector<std::string> files;
 };
 
+// A command as the parser made it, holding the values of its own options.
 class Command {
 public:
     virtual ~Command() = default;
@@ -51,9 +53,10 @@ public:
     // Checks the options together once each is read, and takes their values; throws UsageError.
     virtual void finish() {}
     // Runs on one FILE and gives its report; throws tidy::Error for a file that fails.
-    virtual Object run(const FileOptions& options, const std::string& file) const = 0;
+    virtual Object run(const SharedOptions& options, const std::string& file) const = 0;
 };
 
+// A command's row of the table.
 struct CommandRow {
     std::string_view name;
     std::string_view usage; // the line of the usage block after the name

@@ -23,7 +23,7 @@ public:
 
     void finish() override { names_ = distinctPairs("--name", given_, false); }
 
-    Object run(const FileOptions& c, const std::string& file) const override {
+    Object run(const SharedOptions& c, const std::string& file) const override {
         auto ask = [&](const std::string& current) {
             for (const auto& [oldName, newName] : names_)
                 if (oldName == current)

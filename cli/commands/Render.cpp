@@ -53,7 +53,7 @@ public:
             std::tie(width_, height_) = *pictureSize(sizes_.front());
     }
 
-    Object run(const FileOptions& options, const std::string& file) const override;
+    Object run(const SharedOptions& options, const std::string& file) const override;
 
 private:
     pugi::xml_node findSurface(const tidy::Document& document, const std::string& file) const;
@@ -91,7 +91,7 @@ tidy::Picture Render::draw(const std::string& file, tidy::SurfaceModel& model) c
     return painter.finish();
 }
 
-Object Render::run(const FileOptions& options, const std::string& file) const {
+Object Render::run(const SharedOptions& options, const std::string& file) const {
     const std::string& output = *options.output;
     std::error_code ignored;
     if (std::filesystem::equivalent(file, output, ignored))

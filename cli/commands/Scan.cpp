@@ -15,7 +15,7 @@ public:
         sub.add_flag("--count-triangles", countTriangles_, "count the triangles too");
     }
 
-    Object run(const FileOptions&, const std::string& file) const override {
+    Object run(const SharedOptions&, const std::string& file) const override {
         progress(file, "loading");
         tidy::ScanCounts counts;
         runOnExistingFile(file, [&](tidy::Document& doc) {
