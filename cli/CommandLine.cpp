@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
-#include "core/tin/Numbers.h"
-
 #include <version.h>
 
 #include <CLI/CLI.hpp>
@@ -13,16 +11,6 @@
 #include <string_view>
 
 namespace tidycli {
-
-const char* const kUsage = R"(usage:
-  tidyland scan   [--count-triangles] [--json] FILE...
-  tidyland clean  [--triangles] [--curves] (--in-place | -o OUT) [--json] FILE...
-  tidyland rename [--name OLD=NEW]... (--in-place | -o OUT) [--json] FILE...
-  tidyland color  [--color NAME=INDEX]... (--in-place | -o OUT) [--json] FILE...
-  tidyland render [--surface NAME] [--size WxH] -o OUT.png [--json] FILE
-  tidyland --help
-  tidyland --version
-)";
 
 namespace {
 
@@ -51,53 +39,6 @@ Exit status: 0 when every file succeeded; 1 when a file failed (it is left as it
 ran out, or the report could not be written; 2 for a wrong command line.
 )";
 
-constexpr int kLargestSide = 16384;
-const std::string_view kCommands[] = {"scan", "clean", "rename", "color", "render"};
-
-using Pair = std::pair<std::string, std::string>;
-
-// OLD=NEW splits at the first "="; NAME=INDEX at the last, since an index holds none.
-std::optional<Pair> splitPair(const std::string& text, bool atLast) {
-    const auto eq = atLast ? text.rfind('=') : text.find('=');
-    if (eq == std::string::npos)
-        return std::nullopt;
-    return Pair{text.substr(0, eq), text.substr(eq + 1)};
-}
-
-std::optional<int> decimal(std::string_view text, int least, int most) {
-    const auto value = tidy::integerValue(text, {.minus = true, .least = least, .most = most});
-    return value ? std::optional<int>(int(*value)) : std::nullopt;
-}
-
-std::optional<std::pair<int, int>> pictureSize(std::string_view text) {
-    const std::size_t x = text.find('x');
-    if (x == std::string::npos)
-        return std::nullopt;
-    const auto width = decimal(text.substr(0, x), 1, kLargestSide);
-    const auto height = decimal(text.substr(x + 1), 1, kLargestSide);
-    if (!width || !height)
-        return std::nullopt;
-    return std::pair{*width, *height};
-}
-
-std::string got(const std::string& text) {
-    return ", got \"" + text + "\"";
-}
-
-// The checks give the message of a usage error, or "" for a good value.
-std::string nameCheck(const std::string& text) {
-    return splitPair(text, false) ? "" : "--name needs NAME=VALUE" + got(text);
-}
-
-std::string colorCheck(const std::string& text) {
-    const auto pair = splitPair(text, true);
-    if (!pair)
-        return "--color needs NAME=VALUE" + got(text);
-    return decimal(pair->second, -1, 255)
-               ? ""
-               : "--color needs an INDEX from -1 to 255" + got(pair->second);
-}
-
 std::string outputCheck(const std::string& text) {
     if (text.empty())
         return "-o needs a file name, got \"\"";
@@ -107,73 +48,36 @@ std::string outputCheck(const std::string& text) {
     return "";
 }
 
-std::string sizeCheck(const std::string& text) {
-    return pictureSize(text)
-               ? ""
-               : "--size needs WxH, each from 1 to " + std::to_string(kLargestSide) + got(text);
-}
-
 // A command's help begins with its line of the usage block.
 class HelpFormatter : public CLI::Formatter {
 public:
     std::string make_description(const CLI::App*) const override { return ""; }
     std::string make_usage(const CLI::App* app, std::string) const override {
-        const std::string usage = kUsage;
-        const std::size_t line = usage.find("  tidyland " + app->get_name() + " ");
-        return "usage:\n" + usage.substr(line, usage.find('\n', line) + 1 - line) + "\n" +
+        return "usage:\n" + usageLine(*findCommand(app->get_name())) + "\n" +
                app->get_description() + "\n";
     }
 };
 
-// What the options collect, before the checks that need them all.
-struct Collected {
-    Command command;
-    std::vector<std::string> outputs, names, colors, surfaces, sizes;
-};
-
-CLI::Option* addRepeated(CLI::App& sub, const std::string& name, std::vector<std::string>& into,
-                         const std::string& type, const std::string& what) {
-    // One value each time the option is given, so that a FILE after it stays a FILE.
-    return sub.add_option(name, into, what)->option_text(type)->allow_extra_args(false);
-}
-
-CLI::App& addCommand(CLI::App& app, const std::string& name, const std::string& what,
-                     Collected& in) {
-    CLI::App& sub = *app.add_subcommand(name, what);
-    sub.add_flag("--json", in.command.json, "one JSON object per FILE and line on stdout");
-    sub.add_option("FILE", in.command.files, "the LandXML files")->type_name("");
-    return sub;
-}
-
-void addWriteMode(CLI::App& sub, Collected& in) {
-    sub.add_flag("--in-place", in.command.inPlace, "replace each FILE");
-    addRepeated(sub, "-o", in.outputs, "OUT", "write the one FILE's result to OUT")
-        ->check(outputCheck);
-}
-
-void addCommands(CLI::App& app, Collected& in) {
-    Command& c = in.command;
-    CLI::App& scan = addCommand(app, "scan", "List the surfaces of each FILE; writes nothing.", in);
-    scan.add_flag("--count-triangles", c.countTriangles, "count the triangles too");
-    CLI::App& clean = addCommand(app, "clean", "Repair each FILE and save it.", in);
-    clean.add_flag("--triangles", c.triangles, "remove triangles outside boundary");
-    clean.add_flag("--curves", c.curves, "correct curves for missing \"rot\" attribute");
-    addWriteMode(clean, in);
-    CLI::App& rename = addCommand(app, "rename", "Rename surfaces in each FILE.", in);
-    addRepeated(rename, "--name", in.names, "OLD=NEW",
-                "the surface named OLD gets NEW; one pair an OLD")
-        ->check(nameCheck);
-    addWriteMode(rename, in);
-    CLI::App& color = addCommand(app, "color", "Assign surface colours in each FILE.", in);
-    addRepeated(color, "--color", in.colors, "NAME=INDEX",
-                "the surface NAME gets INDEX (-1 to 255); one pair a NAME")
-        ->check(colorCheck);
-    addWriteMode(color, in);
-    CLI::App& render = addCommand(app, "render", "Draw one surface of FILE as a PNG.", in);
-    addRepeated(render, "--surface", in.surfaces, "NAME", "the surface to draw (the first)");
-    addRepeated(render, "--size", in.sizes, "WxH", "the picture's size (1600x1200)")
-        ->check(sizeCheck);
-    addRepeated(render, "-o", in.outputs, "OUT.png", "the picture to write")->check(outputCheck);
+// Every command's subcommand, its own options between the shared ones, as its help lists them;
+// the commands come back in the table's order.
+std::vector<std::unique_ptr<Command>> addCommands(CLI::App& app, SharedOptions& options,
+                                                  std::vector<std::string>& outputs) {
+    std::vector<std::unique_ptr<Command>> commands;
+    for (const CommandRow* row : commandTable()) {
+        CLI::App& sub = *app.add_subcommand(std::string(row->name), std::string(row->what));
+        sub.add_flag("--json", options.json, "one JSON object per FILE and line on stdout");
+        sub.add_option("FILE", options.files, "the LandXML files")->type_name("");
+        commands.push_back(row->make());
+        commands.back()->addOptions(sub);
+        if (row->writes == Writes::Document) {
+            sub.add_flag("--in-place", options.inPlace, "replace each FILE");
+            addRepeated(sub, "-o", outputs, "OUT", "write the one FILE's result to OUT")
+                ->check(outputCheck);
+        } else if (row->writes == Writes::Picture) {
+            addRepeated(sub, "-o", outputs, "OUT.png", "the picture to write")->check(outputCheck);
+        }
+    }
+    return commands;
 }
 
 // The arguments before "--" as CLI11 is to read them, and those after it, which are files
@@ -227,55 +131,18 @@ readArguments(const std::vector<std::string>& args, const CLI::App& command) {
     }
 }
 
-void checkOptions(const Collected& in) {
-    const std::pair<const char*, const std::vector<std::string>&> single[] = {
-        {"-o", in.outputs}, {"--surface", in.surfaces}, {"--size", in.sizes}};
-    for (const auto& [option, values] : single)
-        if (values.size() > 1)
-            throw UsageError{std::string(option) + " given twice"};
-    // Two answers for one surface would leave the choice to the order of the arguments.
-    const auto refuseTwoFor = [](const char* option, const std::vector<std::string>& pairs,
-                                 bool atLast) {
-        std::set<std::string> seen;
-        for (const std::string& text : pairs)
-            if (const std::string name = splitPair(text, atLast)->first; !seen.insert(name).second)
-                throw UsageError{std::string(option) + " given twice for \"" + name + "\""};
-    };
-    refuseTwoFor("--name", in.names, false);
-    refuseTwoFor("--color", in.colors, true);
-}
-
-void checkFiles(const Command& c) {
-    const bool writes = c.name == "clean" || c.name == "rename" || c.name == "color";
-    if (c.name == "render" && c.files.size() > 1)
-        throw UsageError{"render takes one FILE only"};
+void checkFiles(const CommandRow& row, const SharedOptions& c) {
+    const std::string name(row.name);
+    if (row.writes == Writes::Picture && c.files.size() > 1)
+        throw UsageError{name + " takes one FILE only"};
     if (c.files.empty())
         throw UsageError{"no FILE given"};
-    if (writes && c.inPlace == c.output.has_value())
-        throw UsageError{c.name + " needs exactly one of --in-place and -o OUT"};
-    if (writes && c.output && c.files.size() != 1)
+    if (row.writes == Writes::Document && c.inPlace == c.output.has_value())
+        throw UsageError{name + " needs exactly one of --in-place and -o OUT"};
+    if (row.writes == Writes::Document && c.output && c.files.size() != 1)
         throw UsageError{"-o OUT takes one FILE only"};
-    if (c.name == "render" && !c.output)
-        throw UsageError{"render needs -o OUT.png"};
-}
-
-// The collected values, checked one by one already, as the command runs them.
-Command finish(Collected& in, std::vector<std::string> files) {
-    Command c = std::move(in.command);
-    c.files.insert(c.files.end(), files.begin(), files.end());
-    if (!in.outputs.empty())
-        c.output = in.outputs.front();
-    for (const std::string& text : in.names)
-        c.names.push_back(*splitPair(text, false));
-    for (const std::string& text : in.colors) {
-        const Pair pair = *splitPair(text, true);
-        c.colors.emplace(pair.first, *decimal(pair.second, -1, 255));
-    }
-    if (!in.surfaces.empty())
-        c.surface = in.surfaces.front();
-    if (!in.sizes.empty())
-        std::tie(c.width, c.height) = *pictureSize(in.sizes.front());
-    return c;
+    if (row.writes == Writes::Picture && !c.output)
+        throw UsageError{name + " needs -o OUT.png"};
 }
 
 } // namespace
@@ -288,8 +155,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
     if (given[0] == "--help" && given.size() > 1) // --help COMMAND is COMMAND --help
         std::swap(args[0], args[1]);
-    if (args[0] != "--help" && args[0] != "--version" &&
-        std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
+    if (args[0] != "--help" && args[0] != "--version" && !findCommand(args[0]))
         throw UsageError{"unknown command \"" + args[0] + "\""};
     CLI::App app("The window's operations for scripts and batches.", "tidyland");
     app.allow_windows_style_options(false); // "/path" is a file on every system
@@ -297,8 +163,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& given) {
     app.set_version_flag("--version", std::string(tidy::kVersion));
     app.require_subcommand(0, 1);
     app.formatter(std::make_shared<HelpFormatter>());
-    Collected in;
-    addCommands(app, in);
+    SharedOptions options;
+    std::vector<std::string> outputs;
+    std::vector<std::unique_ptr<Command>> commands = addCommands(app, options, outputs);
     std::vector<std::string> parsed = args, files;
     if (args[0] != "--help" && args[0] != "--version")
         std::tie(parsed, files) = readArguments(args, *app.get_subcommand(args[0]));
@@ -306,18 +173,24 @@ CommandLine parseCommandLine(const std::vector<std::string>& given) {
         app.parse(std::vector<std::string>(parsed.rbegin(), parsed.rend()));
     } catch (const CLI::CallForHelp&) {
         const auto chosen = app.get_subcommands();
-        return {chosen.empty() ? std::string(kUsage) + kHelpNotes : chosen.front()->help(), {}};
+        return {chosen.empty() ? usage() + kHelpNotes : chosen.front()->help(), nullptr, {}, {}};
     } catch (const CLI::CallForVersion&) {
-        return {"tidyland " + std::string(tidy::kVersion) + "\n", {}};
+        return {"tidyland " + std::string(tidy::kVersion) + "\n", nullptr, {}, {}};
     } catch (const CLI::ParseError&) {
         rethrowInOurWords(parsed);
     }
-    const CLI::App& sub = *app.get_subcommands().front();
-    in.command.name = sub.get_name();
-    checkOptions(in);
-    Command command = finish(in, std::move(files));
-    checkFiles(command);
-    return {std::nullopt, std::move(command)};
+    const auto table = commandTable();
+    const auto row = std::find(table.begin(), table.end(),
+                               findCommand(app.get_subcommands().front()->get_name()));
+    CommandLine line{std::nullopt, *row, std::move(commands[std::size_t(row - table.begin())]),
+                     std::move(options)};
+    refuseTwice("-o", outputs);
+    line.command->finish();
+    line.options.files.insert(line.options.files.end(), files.begin(), files.end());
+    if (!outputs.empty())
+        line.options.output = outputs.front();
+    checkFiles(*line.row, line.options);
+    return line;
 }
 
 } // namespace tidycli

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tidyland: the window's operations for scripts and batches, on the same core functions.
 #include "cli/CommandLine.h"
-#include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
+#include "cli/RunFiles.h"
 #include "core/landxml/Error.h"
 
 #include <iostream>
@@ -17,12 +17,12 @@ int main(int argc, char** argv) {
     try {
         line = parseCommandLine(args);
     } catch (const UsageError& e) {
-        std::cerr << "tidyland: " << tidy::shownText(e.message) << "\n" << kUsage;
+        std::cerr << "tidyland: " << tidy::shownText(e.message) << "\n" << usage();
         return kUsageError;
     }
     if (line.text) {
         std::cout << *line.text << std::flush;
         return std::cout ? kSuccess : kFileFailed;
     }
-    return runFiles(line.command);
+    return runFiles(line);
 }

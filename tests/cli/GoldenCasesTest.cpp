@@ -7,6 +7,7 @@
 // a reviewer to read the diff.
 #include "TestSupport.h"
 #include "Tidyland.h"
+#include "cli/CommandTable.h"
 
 #include <gtest/gtest.h>
 
@@ -39,10 +40,9 @@ std::vector<std::string> arguments(const std::string& text) {
     return args;
 }
 
-// Whether the command reports with --json: the operations do.
+// Whether the command reports with --json: every command of the table does.
 bool reports(const std::vector<std::string>& args) {
-    const char* const operations[] = {"scan", "clean", "rename", "color"};
-    return !args.empty() && std::count(std::begin(operations), std::end(operations), args[0]);
+    return !args.empty() && tidycli::findCommand(args[0]);
 }
 
 // What one run showed: "status", "stdout" and "stderr" (the streams only when not empty, and
