@@ -746,6 +746,10 @@ bool LayoutWriter::simpleChild(pugi::xml_node c, std::size_t key, bool whole, Ga
                                std::size_t& childTag) {
     Simple s;
     for (;;) {
+        // The file's pages are read here for the first time; the hardware does not fetch ahead
+        // across them by itself.
+        if (at_ + 1024 < n_)
+            __builtin_prefetch(t_ + at_ + 1024);
         std::size_t lt = at_;
         if (lt + 16 <= n_) {
             const Bytes v = load16(t_ + lt);
