@@ -676,11 +676,15 @@ bool LayoutWriter::onlyText(pugi::xml_node e) {
 // else, which the token walk takes; names and values are delimited as startTag does.
 bool LayoutWriter::readSimple(std::size_t lt, Simple& s) const {
     static constexpr std::array<bool, 256> nameStops = table(" \t\r\n/>=\"'<");
+    // An end tag, a comment, a CDATA section or an instruction: none is an element, though
+    // the name reading below would take "!--" or "?pi" for a name.
+    if (lt + 1 >= n_ || t_[lt + 1] == '/' || t_[lt + 1] == '!' || t_[lt + 1] == '?')
+        return false;
     std::size_t i = lt + 1;
     while (i < n_ && !nameStops[static_cast<unsigned char>(t_[i])])
         ++i;
     if (i == lt + 1)
-        return false; // an end tag, a comment, an instruction
+        return false;
     s.nameEnd = i;
     s.count = 0;
     for (;;) {
