@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -36,6 +38,74 @@ constexpr std::array<bool, 256> kReadInText = table("&\r");
 constexpr std::array<bool, 256> kReadInCdata = table("\r");
 // What a written value or text may need a reference for.
 constexpr std::array<bool, 256> kMayEscape = table("&<>\"'\r\t\n");
+
+// Sixteen bytes at once, for the values and texts of a list of faces: a byte at a time, the end
+// of each short value costs a mispredicted branch.
+using Bytes = unsigned char __attribute__((vector_size(16)));
+constexpr Bytes kLanes = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+Bytes load16(const char* s) {
+    Bytes v;
+    std::memcpy(&v, s, sizeof v);
+    return v;
+}
+// The lanes before `length`.
+Bytes before(std::size_t length) {
+    return (Bytes)(kLanes < static_cast<unsigned char>(std::min<std::size_t>(length, 16)));
+}
+bool any(Bytes marks) {
+    std::uint64_t halves[2];
+    std::memcpy(halves, &marks, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+// The first lane `marks` sets, 16 for none.
+unsigned firstLane(Bytes marks) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t halves[2];
+        std::memcpy(halves, &marks, sizeof halves);
+        if (halves[0])
+            return unsigned(std::countr_zero(halves[0])) / 8;
+        if (halves[1])
+            return 8 + unsigned(std::countr_zero(halves[1])) / 8;
+        return 16;
+    } else {
+        unsigned lane = 0;
+        while (lane < 16 && !marks[lane])
+            ++lane;
+        return lane;
+    }
+}
+
+// Whether none of the `length` bytes at `s` is one that `marks` (Bytes -> Bytes, nonzero lanes
+// for the bytes sought) finds; `readable` bytes from `s` on may be read.
+template <class Marks>
+bool noneOf(const char* s, std::size_t length, std::size_t readable, Marks marks) {
+    for (;;) {
+        const std::size_t here = std::min<std::size_t>(length, 16);
+        Bytes v = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        if (readable >= 16)
+            v = load16(s);
+        else
+            std::memcpy(&v, s, here);
+        if (any(marks(v) & before(here)))
+            return false;
+        if (length <= 16)
+            return true;
+        s += 16;
+        length -= 16;
+        readable -= std::min<std::size_t>(readable, 16);
+    }
+}
+
+// Bytes the parser reads otherwise than they stand in an attribute value: '&', and tab, line feed
+// and carriage return, the only bytes below 0x20 the load let through. In a text only '&' and
+// carriage return are, so a text with the others takes the full comparison.
+Bytes readOtherwise(Bytes v) {
+    return (Bytes)((v < 0x20) | (v == '&'));
+}
+Bytes mayEscape(Bytes v) {
+    return (Bytes)((v < 0x20) | (v == '&') | (v == '<') | (v == '>') | (v == '"') | (v == '\''));
+}
 
 // One piece of element content in the file's text.
 enum class Kind { Space, Text, StartTag, EmptyTag, EndTag, Comment, Instruction, Cdata, End };
@@ -134,7 +204,9 @@ public:
     LayoutWriter(const Document& doc, std::string_view original, const ParsedText& parsed,
                  const LayoutSinks& sinks, const std::string& destination)
         : doc_(doc), t_(original.data()), n_(original.size()), parsed_(parsed), sinks_(sinks),
-          destination_(destination) {}
+          destination_(destination) {
+        gathered_.reserve(kHandOver + kGathered);
+    }
 
     void note(pugi::xml_node node, bool wholeSubtree);
     void run();
@@ -150,9 +222,16 @@ private:
     std::size_t at_ = 0;       // the next byte of the file's text to read
     std::size_t parsedAt_ = 0; // where it stands in the parsed text
     bool afterMarkup_ = false;
-    std::size_t written_ = 0; // the text before this is written, or left out on purpose
-    std::size_t flushed_ = 0; // the text before this has gone to the sink
+    std::size_t written_ = 0;  // the text before this is written, or left out on purpose
+    std::size_t flushed_ = 0;  // the text before this has gone to the sink
+    std::size_t released_ = 0; // the text before this was last reported done
     std::string_view emptyTag_ = "/>";
+    // Where both sinks are one, as for UTF-8, the short runs of the file's text and the changes
+    // between them, a few dozen bytes each in a list of faces, are gathered here and handed over
+    // together.
+    static constexpr std::size_t kGathered = 4096, kHandOver = std::size_t(16) << 10;
+    const bool gather_ = &sinks_.original == &sinks_.changed;
+    std::string gathered_;
 
     std::unordered_map<const void*, bool> edited_; // element, whole subtree
     std::unordered_set<const void*> above_;        // the elements that hold edited ones
@@ -160,13 +239,20 @@ private:
     // Where a node of the file begins in the parsed text (inside its markup), or npos for a
     // node an operation made.
     std::size_t keyOf(pugi::xml_node n) const {
+        // A name within the parsed text is that of an element, an instruction or a declaration
+        // of the file: the type is asked only for the rest, one call fewer for each face.
+        const auto key = [this](const char* p) {
+            return p >= parsed_.data && p < parsed_.data + parsed_.size
+                       ? std::size_t(p - parsed_.data)
+                       : npos;
+        };
+        const std::size_t name = key(n.name());
+        if (name != npos)
+            return name;
         const pugi::xml_node_type type = n.type();
-        const char* p =
-            type == pugi::node_element || type == pugi::node_pi || type == pugi::node_declaration
-                ? n.name()
-                : n.value();
-        return p >= parsed_.data && p < parsed_.data + parsed_.size ? std::size_t(p - parsed_.data)
-                                                                    : npos;
+        return type == pugi::node_element || type == pugi::node_pi || type == pugi::node_declaration
+                   ? npos
+                   : key(n.value());
     }
     bool fromFile(pugi::xml_node n) const { return keyOf(n) != npos; }
 
@@ -180,9 +266,21 @@ private:
     void flush() {
         while (written_ > flushed_) {
             const std::size_t piece = std::min(written_ - flushed_, kPiece);
-            sinks_.original.write(t_ + flushed_, piece);
+            if (gather_ && piece < kGathered) {
+                gathered_.append(t_ + flushed_, piece);
+                if (gathered_.size() >= kHandOver)
+                    handOver();
+            } else {
+                handOver();
+                sinks_.original.write(t_ + flushed_, piece);
+            }
             flushed_ += piece;
-            sinks_.doneBefore(flushed_);
+            // Reported as it passes the end of a piece, which is as often as the view lets go:
+            // in a list of faces a change comes every few dozen bytes.
+            if (flushed_ / kPiece != released_ / kPiece) {
+                sinks_.doneBefore(flushed_);
+                released_ = flushed_;
+            }
         }
     }
     void skipTo(std::size_t at) {
@@ -191,10 +289,35 @@ private:
     }
     void emit(std::string_view s) {
         flush();
-        sinks_.changed.write(s.data(), s.size());
+        if (!gather_)
+            return sinks_.changed.write(s.data(), s.size());
+        gathered_.append(s);
+        if (gathered_.size() >= kHandOver)
+            handOver();
+    }
+    void handOver() {
+        if (gathered_.empty())
+            return;
+        sinks_.original.write(gathered_.data(), gathered_.size());
+        gathered_.clear();
     }
     // `value` between quotes `quote`, or as element text (quote 0).
+    void emitEscaped(const char* value, char quote) {
+        if (parsed32(value)) {
+            for (std::size_t k = 0; k < 32; k += 16) {
+                const Bytes mine = load16(value + k);
+                const unsigned end = firstLane((Bytes)(mine == 0));
+                if (any(mayEscape(mine) & before(end)))
+                    break;
+                if (end < 16)
+                    return emit(std::string_view(value, k + end));
+            }
+        }
+        emitEscaped(std::string_view(value), quote);
+    }
     void emitEscaped(std::string_view value, char quote) {
+        if (noneOf(value.data(), value.size(), value.size(), mayEscape))
+            return emit(value);
         std::size_t plain = 0;
         for (std::size_t i = 0; i < value.size(); ++i) {
             if (!kMayEscape[static_cast<unsigned char>(value[i])])
@@ -238,8 +361,67 @@ private:
         return std::string_view(t_ + b, at - b);
     }
 
+    // An element of the file with attributes and a text and nothing in it, as every face of a
+    // terrain model is: read in one pass instead of token by token.
+    struct Simple {
+        static constexpr std::size_t kMaxAttributes = 8;
+        struct Attribute {
+            std::size_t name, nameEnd, value, valueEnd; // the value without its quotes
+        };
+        std::array<Attribute, kMaxAttributes> attributes;
+        std::size_t count = 0;
+        std::size_t nameEnd = 0; // past the element's name
+        std::size_t tagEnd = 0;  // past the start tag
+        std::size_t textEnd = 0; // at the end tag; tagEnd for an empty-element tag
+        std::size_t end = 0;     // past the end tag
+        bool emptyTag = false;
+    };
+    bool readSimple(std::size_t lt, Simple& s) const;
+    // Whether `p`, a name or value of the document, stands in the parsed text with 32 bytes from
+    // it on there: a value the operations wrote in place, such as a renumbered "n".
+    bool parsed32(const char* p) const {
+        return p >= parsed_.data && p < parsed_.data + parsed_.size &&
+               std::size_t(parsed_.data + parsed_.size - p) >= 32;
+    }
+    // Where `c` next stands from `from` on, or npos; the first 32 bytes looked at sixteen at
+    // once, as the values and texts it is sought past are short.
+    std::size_t find(std::size_t from, char c) const {
+        for (int k = 0; k < 2 && from + 16 <= n_; ++k, from += 16) {
+            const unsigned lane =
+                firstLane((Bytes)(load16(t_ + from) == static_cast<unsigned char>(c)));
+            if (lane < 16)
+                return from + lane;
+        }
+        const void* at = from < n_ ? std::memchr(t_ + from, c, n_ - from) : nullptr;
+        return at ? std::size_t(static_cast<const char*>(at) - t_) : npos;
+    }
+    // Whether the file's text [b, e) reads as `value`; the common case, a short value that reads
+    // as it stands, compared sixteen bytes at once.
+    bool sameAs(std::size_t b, std::size_t e, const char* value, Read read) const {
+        const std::size_t length = e - b;
+        if (length < 32 && b + 32 <= n_ && parsed32(value)) {
+            bool plain = true, same = true;
+            for (std::size_t k = 0; k <= length; k += 16) {
+                const Bytes file = load16(t_ + b + k);
+                const Bytes within = before(length - k);
+                plain = plain && !any(readOtherwise(file) & within);
+                same = same && !any((Bytes)(file != load16(value + k)) & within);
+            }
+            if (plain)
+                return same && value[length] == '\0';
+            return readsAs(t_ + b, t_ + e, value, read);
+        }
+        if (!noneOf(t_ + b, e - b, n_ - b, readOtherwise))
+            return readsAs(t_ + b, t_ + e, value, read);
+        return std::strncmp(value, t_ + b, e - b) == 0 && value[e - b] == '\0';
+    }
+    bool simpleChild(pugi::xml_node c, std::size_t key, bool whole, Gap& gap,
+                     std::size_t& childTag);
+
     void element(pugi::xml_node e, const Token& tag, bool whole, std::string_view space);
     void startTag(pugi::xml_node e, const Token& tag);
+    void attribute(pugi::xml_attribute& a, std::size_t& lastEnd, const Simple::Attribute& read);
+    void addedAttributes(pugi::xml_attribute a, std::size_t lastEnd, char quote);
     void content(pugi::xml_node e, bool whole, std::string_view space);
     bool onlyText(pugi::xml_node e);
     void text(pugi::xml_node node, const char* value, const Token& token);
@@ -419,6 +601,7 @@ void LayoutWriter::run() {
     }
     copyTo(n_);
     flush();
+    handOver();
 }
 
 void LayoutWriter::element(pugi::xml_node e, const Token& tag, bool whole, std::string_view space) {
@@ -488,6 +671,154 @@ bool LayoutWriter::onlyText(pugi::xml_node e) {
     return true;
 }
 
+// Reads the element whose '<' stands at `lt` when it has the simple shape, `<F n="..">text</F>`
+// or `<F n=".."/>` with any names and attributes and no markup in the text. False for anything
+// else, which the token walk takes; names and values are delimited as startTag does.
+bool LayoutWriter::readSimple(std::size_t lt, Simple& s) const {
+    static constexpr std::array<bool, 256> nameStops = table(" \t\r\n/>=\"'<");
+    // An end tag, a comment, a CDATA section or an instruction: none is an element, though
+    // the name reading below would take "!--" or "?pi" for a name.
+    if (lt + 1 >= n_ || t_[lt + 1] == '/' || t_[lt + 1] == '!' || t_[lt + 1] == '?')
+        return false;
+    std::size_t i = lt + 1;
+    while (i < n_ && !nameStops[static_cast<unsigned char>(t_[i])])
+        ++i;
+    if (i == lt + 1)
+        return false;
+    s.nameEnd = i;
+    s.count = 0;
+    for (;;) {
+        while (i < n_ && isSpace(t_[i]))
+            ++i;
+        if (i == n_)
+            return false;
+        if (t_[i] == '>' || t_[i] == '/')
+            break;
+        if (s.count == Simple::kMaxAttributes)
+            return false;
+        const std::size_t name = i;
+        while (i < n_ && !nameStops[static_cast<unsigned char>(t_[i])])
+            ++i;
+        // A blank around '=' is left to the general reading.
+        if (i + 1 >= n_ || i == name || t_[i] != '=' || (t_[i + 1] != '"' && t_[i + 1] != '\''))
+            return false;
+        const std::size_t nameEnd = i;
+        const char quote = t_[i + 1];
+        const std::size_t value = i + 2;
+        i = find(value, quote);
+        if (i == npos)
+            return false;
+        s.attributes[s.count++] = {name, nameEnd, value, i};
+        ++i;
+    }
+    s.emptyTag = t_[i] == '/';
+    if (s.emptyTag) {
+        if (i + 1 == n_ || t_[i + 1] != '>')
+            return false;
+        s.tagEnd = s.textEnd = s.end = i + 2;
+        return true;
+    }
+    s.tagEnd = ++i;
+    i = find(i, '<');
+    if (i == npos || i + 1 >= n_ || t_[i + 1] != '/')
+        return false;
+    s.textEnd = i;
+    // Mostly the name and '>' straight away; names are short, a call to compare them is not.
+    const std::size_t nameLength = s.nameEnd - lt - 1;
+    if (i + 2 + nameLength < n_ && t_[i + 2 + nameLength] == '>') {
+        std::size_t same = 0;
+        while (same < nameLength && t_[lt + 1 + same] == t_[i + 2 + same])
+            ++same;
+        if (same == nameLength) {
+            s.end = i + 3 + nameLength;
+            return true;
+        }
+    }
+    while (i < n_ && t_[i] != '>')
+        ++i;
+    if (i == n_)
+        return false;
+    s.end = i + 1;
+    return true;
+}
+
+// Reads on to the child `c`, at `key` in the parsed text, and writes it, while the content up
+// to it and the child itself have the simple shape: the faces of a terrain model are read here,
+// those gone and those kept. False where the token walk has to go on from where this stopped,
+// having written nothing of `c`.
+bool LayoutWriter::simpleChild(pugi::xml_node c, std::size_t key, bool whole, Gap& gap,
+                               std::size_t& childTag) {
+    Simple s;
+    for (;;) {
+        // The file's pages are read here for the first time; the hardware does not fetch ahead
+        // across them by itself.
+        if (at_ + 1024 < n_)
+            __builtin_prefetch(t_ + at_ + 1024);
+        std::size_t lt = at_;
+        if (lt + 16 <= n_) {
+            const Bytes v = load16(t_ + lt);
+            lt += firstLane((Bytes) ~((v == ' ') | (v == '\t') | (v == '\n') | (v == '\r')));
+        }
+        while (lt < n_ && isSpace(t_[lt]))
+            ++lt;
+        if (lt == n_ || t_[lt] != '<' || !readSimple(lt, s))
+            return false;
+        // Whitespace alone after markup is not in the parsed text, nor a text of whitespace alone.
+        const bool dropsSpace = parsed_.spaceDropped && afterMarkup_;
+        const std::size_t parsedLt = parsedAt_ + (dropsSpace ? 0 : lt - at_);
+        if (parsedLt + 1 > key)
+            return false;
+        std::size_t text = s.tagEnd;
+        while (text < s.textEnd && isSpace(t_[text]))
+            ++text;
+        const bool spaceOnly = text == s.textEnd;
+        const std::size_t textLength = s.textEnd - s.tagEnd;
+        const std::size_t parsedLength = (s.tagEnd - lt) +
+                                         (spaceOnly && parsed_.spaceDropped ? 0 : textLength) +
+                                         (s.end - s.textEnd);
+        if (parsedLt + 1 == key) {
+            if (c.first_child())
+                return false;
+            const char* value = c.value();
+            // A text gone, or one given to an element that had none, takes the general reading.
+            if (*value ? s.emptyTag || spaceOnly : !spaceOnly)
+                return false;
+            if (gap.firstGone != npos) {
+                copyTo(gap.firstGone);
+                skipTo(lt);
+                gap.firstGone = npos;
+            }
+            childTag = lt;
+            if (whole || edited_.count(c.internal_object()) || above_.count(c.internal_object())) {
+                std::size_t lastEnd = s.nameEnd;
+                pugi::xml_attribute a = c.first_attribute();
+                for (std::size_t k = 0; k < s.count; ++k)
+                    attribute(a, lastEnd, s.attributes[k]);
+                addedAttributes(a, lastEnd, s.count ? t_[lastEnd - 1] : '"');
+                const std::size_t parsedText = parsedLt + (s.tagEnd - lt);
+                if (*value && (value != parsed_.data + parsedText ||
+                               !sameAs(s.tagEnd, s.textEnd, value, Read::Text))) {
+                    copyTo(s.tagEnd);
+                    skipTo(s.textEnd);
+                    emitEscaped(value, 0);
+                }
+            }
+        } else if (gap.firstGone == npos) {
+            gap.firstGone = lt;
+        }
+        if (s.emptyTag)
+            emptyTag_ = t_[s.end - 3] == ' ' ? " />" : "/>";
+        at_ = s.end;
+        parsedAt_ = parsedLt + parsedLength;
+        afterMarkup_ = true;
+        if (parsedLt + 1 == key) {
+            copyTo(at_);
+            return true;
+        }
+        gap.lastGoneEnd = at_;
+    }
+}
+
 // Writes the start tag with the values that changed, and the attributes added after the last.
 void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
     // The tag ends in '>' within the text (next() found it), so no walk below runs past it; the
@@ -512,7 +843,7 @@ void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
         const std::size_t name = i;
         while (at(i) != '=' && !isSpace(t_[i]))
             ++i;
-        const std::size_t nameLength = i - name;
+        const std::size_t nameEnd = i;
         while (at(i) != '"' && t_[i] != '\'')
             ++i;
         quote = t_[i];
@@ -521,20 +852,39 @@ void LayoutWriter::startTag(pugi::xml_node e, const Token& tag) {
         if (!close)
             changedUnderneath();
         i = std::size_t(static_cast<const char*>(close) - t_);
-        if (!a || std::strncmp(a.name(), t_ + name, nameLength) != 0 ||
-            a.name()[nameLength] != '\0') {
-            copyTo(lastEnd); // an attribute taken away, with the space before it
-            skipTo(i + 1);
-        } else {
-            if (!readsAs(t_ + value, t_ + i, a.value(), Read::Attribute)) {
-                copyTo(value);
-                skipTo(i);
-                emitEscaped(a.value(), quote);
-            }
-            a = a.next_attribute();
-        }
-        lastEnd = ++i;
+        attribute(a, lastEnd, {name, nameEnd, value, i});
+        ++i;
     }
+    addedAttributes(a, lastEnd, quote);
+}
+
+// One attribute read from the start tag: `a`, the document's attribute in its place, is
+// written where its value changed and taken on to the next; one the document no longer holds is
+// left out with the space before it. `lastEnd` moves past the value's closing quote.
+void LayoutWriter::attribute(pugi::xml_attribute& a, std::size_t& lastEnd,
+                             const Simple::Attribute& read) {
+    // Without an attribute, the name is "", which a name in the file never is.
+    const std::size_t nameLength = read.nameEnd - read.name;
+    const char* name = a.name();
+    std::size_t same = 0;
+    while (same < nameLength && name[same] == t_[read.name + same])
+        ++same;
+    if (same != nameLength || name[nameLength] != '\0') {
+        copyTo(lastEnd);
+        skipTo(read.valueEnd + 1);
+    } else {
+        if (!sameAs(read.value, read.valueEnd, a.value(), Read::Attribute)) {
+            copyTo(read.value);
+            skipTo(read.valueEnd);
+            emitEscaped(a.value(), t_[read.valueEnd]);
+        }
+        a = a.next_attribute();
+    }
+    lastEnd = read.valueEnd + 1;
+}
+
+// The attributes from `a` on, added after the last one the file holds.
+void LayoutWriter::addedAttributes(pugi::xml_attribute a, std::size_t lastEnd, char quote) {
     for (; a; a = a.next_attribute()) {
         copyTo(lastEnd);
         emit(std::string(" ") + a.name() + "=" + quote);
@@ -587,7 +937,7 @@ void LayoutWriter::changedText(pugi::xml_node node, const char* value, bool cdat
 // child before it, indented like that child.
 void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space) {
     Gap gap;
-    std::string_view childSpace;
+    std::size_t childTag = npos; // where the last child of the file read begins
     // The text kept in the element itself comes first.
     pugi::xml_node c = e.first_child();
     bool ownText = *e.value() != '\0';
@@ -604,6 +954,8 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
             if (ownText) {
                 emitEscaped(e.value(), 0);
             } else {
+                const std::string_view childSpace =
+                    childTag == npos ? std::string_view() : spaceBefore(childTag);
                 std::string indent;
                 if (childSpace.size() > space.size() && childSpace.substr(0, space.size()) == space)
                     indent = childSpace.substr(space.size());
@@ -611,7 +963,7 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
                     indent = "\t";
                 added(c, childSpace, indent);
             }
-        } else {
+        } else if (ownText || !simpleChild(c, key, whole, gap, childTag)) {
             const Token k = readTo(key, gap);
             if (gap.firstGone != npos) {
                 copyTo(gap.firstGone);
@@ -619,7 +971,8 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
                 gap.firstGone = npos;
             }
             if (k.kind == Kind::StartTag || k.kind == Kind::EmptyTag) {
-                childSpace = spaceBefore(k.begin);
+                childTag = k.begin;
+                const std::string_view childSpace = spaceBefore(k.begin);
                 if (whole || edited_.count(c.internal_object()) ||
                     above_.count(c.internal_object())) {
                     element(c, k, whole, childSpace);

@@ -261,7 +261,7 @@ FileStamp stampOf(const std::string& path) {
 }
 
 struct AtomicFile::Impl {
-    static constexpr size_t kSize = 1 << 20;
+    static constexpr size_t kSize = 1 << 20, kDirect = 256 << 10;
     static constexpr off_t kWriteBackStep = 8 << 20;
 
     std::string destination;
@@ -402,9 +402,12 @@ void AtomicFile::write(const void* data, size_t size) {
     Impl& f = *impl_;
     if (f.failed)
         return;
-    if (f.buf.size() + size > Impl::kSize)
+    // A large piece, such as a stretch of the source that the save copies as it stands, goes
+    // out from where it is: through the buffer it would only be copied once more.
+    const bool direct = size >= Impl::kDirect;
+    if (direct || f.buf.size() + size > Impl::kSize)
         f.flush();
-    if (size >= Impl::kSize)
+    if (direct)
         f.writeAll(static_cast<const char*>(data), size);
     else
         f.buf.append(static_cast<const char*>(data), size);
