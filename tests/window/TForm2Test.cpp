@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -27,9 +28,9 @@ using namespace tidytest;
 namespace {
 
 // Sends the events of a file dragged onto `target` and dropped there.
-void dropFile(QWidget* target, const std::string& path) {
+void dropFile(QWidget* target, const QString& path) {
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    mime.setUrls({QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
@@ -47,8 +48,7 @@ const char* const kSaved = " |EG.trm,FG.trm|2 4 2 1 1 #1|0/4|| Ready ";
 TEST(TForm2Test, ScanListsEnablesAndRemembersTheFolder) {
     WindowFixture w;
     w.tick(false, true);
-    w.openAnswer = w.copy("survey.xml");
-    w.form.Button4Click();
+    w.scan("survey.xml");
     EXPECT_EQ(w.state(), kSurvey);
     EXPECT_TRUE(control<QWidget>(w.form, "Label9")->isHidden()) << "the wait message";
     EXPECT_EQ(w.store.readInitialFolder().toStdString(), w.folder());
@@ -76,8 +76,7 @@ TEST(TForm2Test, NoFileAndACancelledDialog) {
     EXPECT_EQ(w.store.readInitialFolder().toStdString(), w.folder());
     EXPECT_EQ(w.settings.dir().listing(), "TQB55") << "nothing created";
 
-    w.openAnswer = w.copy("survey.xml");
-    w.form.Button4Click();
+    w.scan("survey.xml");
     w.openAnswer.reset();
     w.form.Button4Click();
     EXPECT_EQ(w.state(), "||# # # # # #|0/4|1356|Cancel");
@@ -94,8 +93,7 @@ TEST(TForm2Test, EditAndSaveReportsInOrderAndEndsReady) {
     WindowFixture w;
     const auto editAndSave = [&w] {
         w.tick(true, true);
-        w.openAnswer = w.copy("survey.xml");
-        w.form.Button4Click();
+        w.scan("survey.xml");
         w.form.Button1Click();
         EXPECT_EQ(w.state(), kSaved);
     };
@@ -106,15 +104,13 @@ TEST(TForm2Test, EditAndSaveReportsInOrderAndEndsReady) {
               "use |inform The xml file is adjusted by correcting one or more curves. Missing "
               "data \nis added where needed. Check data before use!! \nReading the adjusted XML "
               "file back into Civil3D will deliver incorrect data.");
-    w.openAnswer = w.copy("malformed.xml");
-    w.form.Button4Click();
+    w.scan("malformed.xml");
     EXPECT_EQ(w.state(), "malformed.xml||# # # # # #|0/4|| Ready ");
     EXPECT_EQ(w.errors(), std::vector<std::string>{w.file("malformed.xml") +
                                                    ": line 3, column 3: not well-formed XML: "
                                                    "Start-end tags mismatch"});
     editAndSave();
-    w.openAnswer = w.copy("no-surfaces.xml");
-    w.form.Button4Click();
+    w.scan("no-surfaces.xml");
     EXPECT_EQ(w.state(), "no-surfaces.xml||# # # # # #|0/0|13| Ready ");
 }
 
@@ -124,8 +120,7 @@ TEST(TForm2Test, EditAndSaveReportsInOrderAndEndsReady) {
 TEST(TForm2Test, EditAndSaveAsLeavesTheSource) {
     WindowFixture w;
     w.tick(true, true);
-    w.openAnswer = w.copy("survey.xml");
-    w.form.Button4Click();
+    w.scan("survey.xml");
     w.form.Button3Click();
     const std::string asked = "save in " + w.folder() + " after 2 removed";
     EXPECT_EQ(w.takeEvents(), "open in |" + asked);
@@ -140,25 +135,27 @@ TEST(TForm2Test, EditAndSaveAsLeavesTheSource) {
     EXPECT_NE(readFile(w.file("clean.xml")), readFile(w.file("survey.xml")));
 }
 
-// A pass that fails shows its error once; the file, the run's counters and the buttons stay.
+// A pass that fails shows its error once, before any save dialog; the file, the run's counters
+// and the buttons stay.
 TEST(TForm2Test, FailingPassLeavesTheFileAndShowsTheError) {
     WindowFixture w;
     w.tick(true, true);
-    w.openAnswer = w.copy("bad-radius.xml");
-    w.form.Button4Click();
+    w.scan("bad-radius.xml");
     w.form.Button1Click();
-    EXPECT_EQ(w.takeEvents(),
-              "open in |inform curves gevonden |error " + w.file("bad-radius.xml") +
-                  ": line 10, column 1: curve 1: the radius \"5,001\" is not a number");
-    EXPECT_TRUE(readFile(w.file("bad-radius.xml")) == readFile(dataPath("window/bad-radius.xml")));
+    const std::string error = "|error " + w.file("bad-radius.xml") +
+                              ": line 10, column 1: curve 1: the radius \"5,001\" is not a number";
+    EXPECT_EQ(w.takeEvents(), "open in |inform curves gevonden " + error);
     EXPECT_EQ(w.state(), "bad-radius.xml|EG.trm,FG.trm|2 4 2 1 # #|0/4|1356|Cancel");
+    w.form.Button3Click();
+    EXPECT_EQ(w.takeEvents(), error.substr(1));
+    EXPECT_TRUE(readFile(w.file("bad-radius.xml")) == readFile(dataPath("window/bad-radius.xml")));
+    EXPECT_EQ(w.settings.dir().listing(), "TQB55 bad-radius.xml");
 }
 
 // Renaming and colouring ask once per surface and list the answers.
 TEST(TForm2Test, RenameAndColourAskPerSurfaceAndListTheAnswers) {
     WindowFixture w;
-    w.openAnswer = w.copy("survey.xml");
-    w.form.Button4Click();
+    w.scan("survey.xml");
     w.form.Button5Click();
     EXPECT_EQ(w.state(), "survey.xml| EG-2.trm , FG-2.trm |2 # # # # #|0/0|1356|Cancel");
     w.form.Button6Click();
@@ -173,8 +170,7 @@ TEST(TForm2Test, RenameAndColourAskPerSurfaceAndListTheAnswers) {
 // pair, which would end on the 256th.
 TEST(TForm2Test, AListLineIsCutAt255Units) {
     WindowFixture w;
-    w.openAnswer = w.copy("long-name.xml");
-    w.form.Button4Click();
+    w.scan("long-name.xml");
     EXPECT_EQ(w.state(),
               "long-name.xml|" + std::string(253, 'a') + "é|1 # # # # #|0/0|1356|Cancel");
 }
@@ -182,40 +178,39 @@ TEST(TForm2Test, AListLineIsCutAt255Units) {
 // Every way in other than the dialog scans as the dialog does, with the stored options restored
 // first when the window was never shown.
 TEST(TForm2Test, EveryWayInScansWithTheStoredOptions) {
-    const std::pair<const char*, std::function<void(WindowFixture&, QLineEdit&)>> ways[] = {
-        {"command line",
-         [](WindowFixture& w, QLineEdit&) {
-             const QString before = QDir::currentPath();
-             QDir::setCurrent(QString::fromStdString(w.folder()));
-             w.form.openFile(QStringLiteral("survey.xml"));
-             QDir::setCurrent(before);
+    using Way = std::function<void(TForm2&, QLineEdit&, const QString& path)>;
+    const std::pair<const char*, Way> ways[] = {
+        {"command line, relative to the current folder",
+         [](TForm2& form, QLineEdit&, const QString& path) {
+             const QString current = QDir::currentPath();
+             QDir::setCurrent(QFileInfo(path).path());
+             form.openFile(QFileInfo(path).fileName());
+             QDir::setCurrent(current);
          }},
         {"typed",
-         [](WindowFixture& w, QLineEdit& box) {
+         [](TForm2&, QLineEdit& box, const QString& path) {
              box.clear();
-             QTest::keyClicks(&box, QString::fromStdString(w.file("survey.xml")));
+             QTest::keyClicks(&box, path);
              QTest::keyClick(&box, Qt::Key_Return);
          }},
         {"pasted URL",
-         [](WindowFixture& w, QLineEdit& box) {
-             box.setText(
-                 QUrl::fromLocalFile(QString::fromStdString(w.file("survey.xml"))).toString());
+         [](TForm2&, QLineEdit& box, const QString& path) {
+             box.setText(QUrl::fromLocalFile(path).toString());
              QTest::keyClick(&box, Qt::Key_Return);
          }},
         {"dropped on the file box",
-         [](WindowFixture& w, QLineEdit& box) { dropFile(&box, w.file("survey.xml")); }},
+         [](TForm2&, QLineEdit& box, const QString& path) { dropFile(&box, path); }},
         {"dropped on the window",
-         [](WindowFixture& w, QLineEdit&) { dropFile(&w.form, w.file("survey.xml")); }},
+         [](TForm2& form, QLineEdit&, const QString& path) { dropFile(&form, path); }},
     };
     for (const auto& [way, enter] : ways) {
         SCOPED_TRACE(way);
         WindowFixture w;
         w.store.writeOptions(false, true);
-        w.copy("survey.xml");
         auto* box = control<QLineEdit>(w.form, "Edit1");
         box->setText(QStringLiteral("/elsewhere/old.xml"));
         box->setFocus();
-        enter(w, *box);
+        enter(w.form, *box, w.copy("survey.xml"));
         EXPECT_EQ(w.state(), kSurvey);
         EXPECT_EQ(w.store.readInitialFolder().toStdString(), w.folder());
         EXPECT_EQ(w.takeEvents(), "");
@@ -255,8 +250,9 @@ TEST(TForm2Test, OptionsRestoredOnceAndStoredByButton2Only) {
     QApplication::sendEvent(&form, &activation);
     EXPECT_EQ(w.options(), "01 stored 11");
     form.close();
-    EXPECT_EQ(w.options(), "01 stored 11");
     form.show();
+    EXPECT_EQ(w.options(), "01 stored 11")
+        << "the close box stores nothing, a show restores no more";
     w.tick(true, false);
     QTest::mouseClick(button2, Qt::LeftButton);
     EXPECT_EQ(w.options(), "10 stored 10");
@@ -358,19 +354,6 @@ TEST(TForm2Test, RealDialogsBehindTheHooks) {
     EXPECT_EQ(linesShown, 3);
 }
 
-// The stored options are in the boxes before the window shows: a box ticked before the window's
-// first activation (the user's first click, without a window manager) keeps its tick.
-TEST(TForm2Test, TickBeforeTheFirstActivationSurvivesIt) {
-    WindowFixture window;
-    window.store.writeOptions(false, true);
-    window.form.show();
-    EXPECT_TRUE(control<QCheckBox>(window.form, "CheckBox2")->isChecked());
-    control<QCheckBox>(window.form, "CheckBox1")->click();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window.form));
-    for (const char* box : {"CheckBox1", "CheckBox2"})
-        EXPECT_TRUE(control<QCheckBox>(window.form, box)->isChecked()) << box;
-}
-
 // A name another surface has is refused with a message, and the dialog asks again.
 TEST(TForm2Test, RenameRefusesATakenNameAndAsksAgain) {
     WindowFixture window;
@@ -379,8 +362,7 @@ TEST(TForm2Test, RenameRefusesATakenNameAndAsksAgain) {
         window.record("name " + name);
         return answers[asked++];
     };
-    window.openAnswer = window.copy("survey.xml");
-    window.form.Button4Click();
+    window.scan("survey.xml");
     window.form.Button5Click();
     EXPECT_EQ(window.events, (std::vector<std::string>{"open in ", "name EG",
                                                        "informThe new name \"FG\" of surface "

@@ -117,6 +117,11 @@ public:
             settings.dir().write(name, readFile(data));
         return QString::fromStdString(settings.dir().file(name));
     }
+    // Opens the copy of window/NAME through the open dialog and scans it.
+    void scan(const std::string& name) {
+        openAnswer = copy(name);
+        form.Button4Click();
+    }
     std::string folder() const { return settings.dir().path().string(); }
     std::string file(const std::string& name) const { return settings.dir().file(name); }
 
