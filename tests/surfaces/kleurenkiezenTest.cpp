@@ -45,11 +45,37 @@ int countPixels(const QImage& image, const QRect& area, const std::function<bool
     return n;
 }
 
-// Runs `whileShown` once the dialog is up and returns what the adapter hands back.
-std::int32_t pickWhile(Tkleuren& dialog, const std::string& name, std::int32_t preset,
-                       const std::function<void()>& whileShown) {
-    return tidytest::answerModal(dialog, whileShown,
-                                 [&] { return pickColorWithDialog(dialog, name, preset); });
+// Shows the dialog for `preset` as the program does and returns the outcome: checks the labels and
+// the palette entry the preview opens with (`opensWith`, 0 for black), then runs `actions`. The
+// showing before left the preview green, a colour no case expects, so one not repainted shows.
+std::int32_t pick(
+    Tkleuren& d, std::int32_t preset, int opensWith, const std::function<void()>& actions = [] {}) {
+    tidytest::answerModal(
+        d, [&] { d.close(); }, [&] { return pickColorWithDialog(d, "S", 3); });
+    EXPECT_EQ(preview(d), QColor(0, 255, 0));
+    const std::string name = "Maaiveld Ø " + std::to_string(preset);
+    const auto whileShown = [&] {
+        EXPECT_EQ(control<QLabel>(d, "Label4")->text(), QString::fromStdString(name));
+        EXPECT_EQ(control<QLabel>(d, "Label1")->text(), QString::number(preset));
+        EXPECT_EQ(preview(d), paletteColor(opensWith));
+        actions();
+    };
+    const std::int32_t result =
+        tidytest::answerModal(d, whileShown, [&] { return pickColorWithDialog(d, name, preset); });
+    EXPECT_EQ(d.SelectedColor, result);
+    return result;
+}
+
+void press(Tkleuren& d, Qt::Key key) {
+    QTest::keyClick(d.focusWidget(), key);
+}
+void click(Tkleuren& d, const char* button) {
+    QTest::mouseClick(control<QPushButton>(d, button), Qt::LeftButton);
+}
+// The preview and the index shown are those of palette entry `index`.
+void expectShown(Tkleuren& d, int index) {
+    EXPECT_EQ(preview(d), paletteColor(index));
+    EXPECT_EQ(control<QLabel>(d, "Label1")->text(), QString::number(index));
 }
 
 // On every screen all 16 x 16 cells fit in the grid and the surface's name follows the prompt.
@@ -69,49 +95,81 @@ TEST(kleurenkiezenTest, FitsEveryScreen) {
     }
 }
 
-// Every row of tests/data/palette-dialog.csv on one instance, as in the program.
-TEST(kleurenkiezenTest, PreviewAndOutcomeFollowThePresetAndTheWayTheDialogIsLeft) {
+// The preview shows the preset's colour only for a preset from 1 to 255. "Select" chooses the
+// clicked cell (row times 16 plus column), else the preset, 0 for a negative one; a double-click
+// chooses as "Select" does.
+TEST(kleurenkiezenTest, SelectChoosesTheClickedCellElseThePreset) {
     Tkleuren d;
-    const auto cellAction = [&d](const std::string& action, const std::string& argument) {
-        const int index = std::stoi(argument);
-        if (action == "cell") {
-            clickCell(d, index);
-        } else if (action == "dcell") { // the events of a real double-click
-            QWidget* viewport = grid(d)->viewport();
-            const QPoint at = cellRect(d, index).center();
-            QTest::mousePress(viewport, Qt::LeftButton, {}, at);
-            QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-            QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-            QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-        } else if (action == "label") {
-            EXPECT_EQ(control<QLabel>(d, "Label1")->text(), QString::number(index));
-        } else if (action == "preview") {
-            EXPECT_EQ(preview(d), paletteColor(index));
-        } else if (action == "selected") {
-            EXPECT_EQ(d.SelectedColor, index);
-        } else {
-            return false;
-        }
-        return true;
+    EXPECT_EQ(pick(d, 200, 200, [&] { click(d, "Button1"); }), 200);
+    EXPECT_EQ(pick(d, 256, 0, [&] { click(d, "Button1"); }), 256);
+    EXPECT_EQ(pick(d, -1, 0, [&] { click(d, "Button1"); }), 0);
+    const auto clickThenSelect = [&] {
+        clickCell(d, 37);
+        expectShown(d, 37);
+        click(d, "Button1");
     };
-    for (const auto& row : tidytest::dataTable("palette-dialog.csv")) {
-        SCOPED_TRACE(row[0]);
-        // Leave the preview green, a colour no case expects, so one not repainted shows up.
-        pickWhile(d, "S", 3, [&] { d.close(); });
-        ASSERT_EQ(preview(d), QColor(0, 255, 0));
-        // The adapter fills the labels before the dialog shows, over what the last showing left.
-        const std::string name = "Maaiveld Ø " + row[0];
-        const std::int32_t preset = std::stoi(row.at(1));
-        const std::int32_t result = pickWhile(d, name, preset, [&] {
-            EXPECT_EQ(control<QLabel>(d, "Label4")->text(), QString::fromStdString(name));
-            EXPECT_EQ(control<QLabel>(d, "Label1")->text(), QString::number(preset));
-            EXPECT_EQ(preview(d), paletteColor(std::stoi(row.at(3))));
-            tidytest::act(d, row.at(2), cellAction);
-        });
-        EXPECT_EQ(result, std::stoi(row.at(4)));
-        EXPECT_EQ(d.SelectedColor, result);
-        EXPECT_FALSE(d.isVisible());
-    }
+    EXPECT_EQ(pick(d, 255, 255, clickThenSelect), 37);
+    const auto doubleClick = [&] { // the events of a real double-click
+        QWidget* viewport = grid(d)->viewport();
+        const QPoint at = cellRect(d, 255).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    };
+    EXPECT_EQ(pick(d, 0, 0, doubleClick), 255);
+}
+
+// "cancel" and Escape give -1 after any clicks; the close box leaves the preset or the click.
+TEST(kleurenkiezenTest, CancelGivesNoneTheCloseBoxLeavesTheChoice) {
+    Tkleuren d;
+    const auto clicksThenCancel = [&] {
+        clickCell(d, 1);
+        clickCell(d, 37);
+        click(d, "Button2");
+    };
+    EXPECT_EQ(pick(d, 1, 1, clicksThenCancel), -1);
+    const auto arrowThenEscape = [&] {
+        press(d, Qt::Key_Left);
+        press(d, Qt::Key_Escape);
+    };
+    EXPECT_EQ(pick(d, 20, 20, arrowThenEscape), -1);
+    EXPECT_EQ(pick(d, -7, 0, [&] { d.close(); }), -7);
+    const auto clickThenClose = [&] {
+        clickCell(d, 19);
+        d.close();
+    };
+    EXPECT_EQ(pick(d, 12, 12, clickThenClose), 19);
+}
+
+// The keyboard starts on the preset's cell; a move chooses as a click does, and Tab goes on to
+// "Select", then "cancel".
+TEST(kleurenkiezenTest, TheKeyboardStartsOnThePresetsCell) {
+    Tkleuren d;
+    const auto moveThenSelect = [&] {
+        press(d, Qt::Key_Right);
+        press(d, Qt::Key_Down);
+        expectShown(d, 54);
+        press(d, Qt::Key_Tab);
+        press(d, Qt::Key_Tab);
+        EXPECT_EQ(d.focusWidget(), control<QWidget>(d, "Button1"));
+        press(d, Qt::Key_Return);
+    };
+    EXPECT_EQ(pick(d, 37, 37, moveThenSelect), 54);
+    const auto spaceThenCancel = [&] {
+        press(d, Qt::Key_Space);
+        EXPECT_EQ(d.SelectedColor, 0);
+        press(d, Qt::Key_Tab);
+        EXPECT_EQ(d.focusWidget(), control<QWidget>(d, "Button2"));
+        press(d, Qt::Key_Space);
+    };
+    EXPECT_EQ(pick(d, -1, 0, spaceThenCancel), -1);
+    const auto enterOnTheCellThenOnCancel = [&] {
+        press(d, Qt::Key_Enter);
+        press(d, Qt::Key_Tab);
+        press(d, Qt::Key_Return);
+    };
+    EXPECT_EQ(pick(d, 200, 200, enterOnTheCellThenOnCancel), -1);
 }
 
 // Activation repaints the preview by the preset, never reading the palette outside its range.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Shared by the window tests: a settings folder of the test's own, access to controls, and a
-// user's actions written as text.
+// Shared by the window tests: a settings folder of the test's own, access to controls, modal
+// dialogs answered and the fit on every screen.
 #pragma once
 
 #include "TestSupport.h"
@@ -8,8 +8,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QString>
 #include <QTest>
@@ -17,7 +15,6 @@
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 #include <optional>
 #include <string>
 
@@ -81,43 +78,6 @@ inline double expectFitted(const QWidget& window, QSize full, QSize available, c
     for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         EXPECT_TRUE(window.rect().contains(child->geometry())) << child->objectName().toStdString();
     return factor;
-}
-
-// Runs a user's actions on `dialog`, written "action:argument|...": click:NAME presses that button
-// with the mouse, focus:NAME gives it the focus, key:KEY presses Return, Enter, Escape, Space,
-// Tab, Left, Right, Up or Down on the focused control, type:TEXT replaces the focused box's text,
-// focused:NAME checks where the focus is, close uses the close box. Any other action goes to
-// `other`, which returns false when it does not know it either.
-using OtherAction = std::function<bool(const std::string& action, const std::string& argument)>;
-inline void act(QWidget& dialog, const std::string& actions, const OtherAction& other = {}) {
-    static const std::map<std::string, Qt::Key> keys = {
-        {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter}, {"Escape", Qt::Key_Escape},
-        {"Space", Qt::Key_Space},   {"Tab", Qt::Key_Tab},     {"Left", Qt::Key_Left},
-        {"Right", Qt::Key_Right},   {"Up", Qt::Key_Up},       {"Down", Qt::Key_Down}};
-    for (std::size_t start = 0; start <= actions.size();) {
-        const std::size_t end = std::min(actions.find('|', start), actions.size());
-        const std::string step = actions.substr(start, end - start);
-        start = end + 1;
-        const std::size_t colon = step.find(':');
-        const std::string action = step.substr(0, colon);
-        const std::string argument = colon == std::string::npos ? "" : step.substr(colon + 1);
-        SCOPED_TRACE(step);
-        if (action == "click")
-            QTest::mouseClick(control<QPushButton>(dialog, argument.c_str()), Qt::LeftButton);
-        else if (action == "focus")
-            control<QWidget>(dialog, argument.c_str())->setFocus();
-        else if (action == "key" && keys.count(argument))
-            QTest::keyClick(dialog.focusWidget(), keys.at(argument));
-        else if (action == "type" && qobject_cast<QLineEdit*>(dialog.focusWidget())) {
-            qobject_cast<QLineEdit*>(dialog.focusWidget())->clear();
-            QTest::keyClicks(dialog.focusWidget(), QString::fromStdString(argument));
-        } else if (action == "focused")
-            EXPECT_EQ(dialog.focusWidget(), control<QWidget>(dialog, argument.c_str()));
-        else if (action == "close")
-            dialog.close();
-        else if (!other || !other(action, argument))
-            ADD_FAILURE() << "unknown action";
-    }
 }
 
 } // namespace tidytest

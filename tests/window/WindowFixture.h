@@ -7,9 +7,12 @@
 #include "gui/window/tidylandmain.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QListWidget>
+#include <QProgressBar>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tidytest {
@@ -44,6 +47,9 @@ public:
                          [] { EXPECT_EQ(forcedCursor(), Qt::WaitCursor) << "while listing"; });
     }
 
+    // No operation leaves its wait cursor behind.
+    ~WindowFixture() { EXPECT_EQ(forcedCursor(), std::nullopt); }
+
     // Every modal window of an operation shows the normal cursor.
     void record(const std::string& event) {
         EXPECT_EQ(forcedCursor(), std::nullopt) << event;
@@ -59,6 +65,50 @@ public:
         return shown;
     }
 
+    // The dialogs shown since the last call, "|" between them.
+    std::string takeEvents() {
+        std::string shown;
+        for (const std::string& event : events)
+            shown += (shown.empty() ? "" : "|") + event;
+        events.clear();
+        return shown;
+    }
+
+    // Ticks the two option boxes: remove triangles, correct curves.
+    void tick(bool triangles, bool curves) {
+        control<QCheckBox>(form, "CheckBox1")->setChecked(triangles);
+        control<QCheckBox>(form, "CheckBox2")->setChecked(curves);
+    }
+    // The ticks and the stored options, "1" for on: "10 stored 01".
+    std::string options() const {
+        const auto on = [](bool b) { return b ? "1" : "0"; };
+        const tidy::StoredOptions stored = store.readOptions();
+        return std::string(on(control<QCheckBox>(form, "CheckBox1")->isChecked())) +
+               on(control<QCheckBox>(form, "CheckBox2")->isChecked()) + " stored " +
+               on(stored.driehoeken) + on(stored.curve);
+    }
+
+    // What the window shows, "|" between: the file box (a file of the folder by its name), the
+    // list lines, the six counters, the bar (value/maximum), the digits of the enabled buttons
+    // among Button1, 3, 5 and 6, and Button2's caption.
+    std::string state() const {
+        std::string s = text("Edit1");
+        if (s.starts_with(folder() + "/"))
+            s.erase(0, folder().size() + 1);
+        s += "|";
+        const auto* list = control<QListWidget>(form, "ListBox1");
+        for (int i = 0; i < list->count(); ++i)
+            s += (i == 0 ? "" : ",") + list->item(i)->text().toStdString();
+        for (const char* counter : {"Label8", "Label7", "Label4", "Label14", "Label11", "Label16"})
+            s += (std::string_view(counter) == "Label8" ? "|" : " ") + text(counter);
+        const auto* bar = control<QProgressBar>(form, "ProgressBar1");
+        s += "|" + std::to_string(bar->value()) + "/" + std::to_string(bar->maximum()) + "|";
+        for (const char* button : {"Button1", "Button3", "Button5", "Button6"})
+            if (control<QWidget>(form, button)->isEnabled())
+                s += button[6];
+        return s + "|" + text("Button2");
+    }
+
     // Puts a fresh copy of the test data file window/NAME, where there is one, into the folder
     // of the settings and returns its path there.
     QString copy(const std::string& name) {
@@ -67,7 +117,13 @@ public:
             settings.dir().write(name, readFile(data));
         return QString::fromStdString(settings.dir().file(name));
     }
+    // Opens the copy of window/NAME through the open dialog and scans it.
+    void scan(const std::string& name) {
+        openAnswer = copy(name);
+        form.Button4Click();
+    }
     std::string folder() const { return settings.dir().path().string(); }
+    std::string file(const std::string& name) const { return settings.dir().file(name); }
 
     std::string text(const char* name) const {
         const QObject* found = control<QObject>(form, name);
