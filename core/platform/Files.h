@@ -51,6 +51,7 @@ public:
     bool intact() const;
 
 private:
+    void populateFrom(std::size_t offset);
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t released_ = 0;

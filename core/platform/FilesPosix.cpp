@@ -111,6 +111,7 @@ FileView::FileView(const std::string& path) {
         throw Error(path + ": cannot read the file: " + std::strerror(errno));
     ::madvise(at, size_, MADV_SEQUENTIAL);
     data_ = static_cast<const char*>(at);
+    populateFrom(0);
     pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     viewBroken = false;
     viewSize = size_;
@@ -142,6 +143,18 @@ void FileView::doneBefore(std::size_t offset) {
         return;
     ::madvise(const_cast<char*>(data_) + released_, offset - released_, MADV_DONTNEED);
     released_ = offset;
+    populateFrom(offset);
+}
+
+// Maps the next half megabyte in one call: a fault per 64 KiB cost a 100 MB save some 60 ms of
+// system time. Failing (an older kernel, a file cut short) costs nothing: the reads still fault.
+void FileView::populateFrom([[maybe_unused]] std::size_t offset) {
+#ifdef MADV_POPULATE_READ
+    constexpr std::size_t kAhead = std::size_t(512) << 10;
+    const std::size_t end = std::min(size_, offset + kAhead);
+    if (offset < end)
+        ::madvise(const_cast<char*>(data_) + offset, end - offset, MADV_POPULATE_READ);
+#endif
 }
 
 } // namespace tidy::platform
