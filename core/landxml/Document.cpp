@@ -141,6 +141,43 @@ std::string Document::where(pugi::xml_node node) const {
     }
 }
 
+std::vector<std::size_t> Document::lines(const std::vector<pugi::xml_node>& nodes) const {
+    std::vector<std::size_t> result(nodes.size(), 0);
+    if (!loaded_ || nodes.empty())
+        return result;
+    const DecodedText text = decodeFile(path_);
+    const char* data = text.utf8.data;
+    const std::size_t size = text.utf8.size;
+    if (size == 0)
+        return result;
+    std::vector<std::size_t> offsets(nodes.size());
+    for (std::size_t k = 0; k < nodes.size(); ++k)
+        offsets[k] = std::size_t(std::max<ptrdiff_t>(nodes[k].offset_debug(), 0));
+    if (spaceDropped_)
+        offsetsBeforeDroppingSpace(data, size, offsets);
+    std::vector<std::size_t> order(nodes.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
+        offsets[k] = std::min(offsets[k], size - 1);
+        // As in where(): the '<' that opens the markup.
+        if (nodes[k].type() != pugi::node_pcdata)
+            while (offsets[k] > 0 && data[offsets[k]] != '<')
+                --offsets[k];
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+    std::size_t line = 1;
+    std::size_t at = 0;
+    for (const std::size_t k : order) {
+        for (; at < offsets[k]; ++at)
+            if (data[at] == '\n' || (data[at] == '\r' && (at + 1 >= size || data[at + 1] != '\n')))
+                ++line;
+        if (nodes[k].offset_debug() >= 0)
+            result[k] = line;
+    }
+    return result;
+}
+
 bool Document::canHold(std::string_view utf8) const {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     if (invalidUtf8At(s, utf8.size()) != std::string::npos)
