@@ -39,6 +39,9 @@ public:
         if (++f.count <= std::int64_t(kExamplesPerFinding))
             f.examples.push_back({node, 0, face, std::move(point)});
     }
+    bool wantsExample(FindingKind kind) const {
+        return byKind_[std::size_t(kind)].count < std::int64_t(kExamplesPerFinding);
+    }
     std::vector<Finding> list() {
         std::vector<Finding> found;
         for (Finding& f : byKind_)
@@ -58,7 +61,7 @@ struct Point {
 
 struct Face {
     std::array<std::uint32_t, 3> corners{kNone, kNone, kNone}; // point indices; kNone: unusable
-    std::array<std::int64_t, 3> neighbours{};                  // 1-based positions, 0 for none
+    std::array<std::int32_t, 3> neighbours{};                  // 1-based positions, 0 for none
     bool outside = false;
     bool hasNeighbours = false;
     bool neighboursRead = false;
@@ -68,13 +71,25 @@ struct Face {
 constexpr IntegerRules kNeighbourPosition{.plus = true, .minus = true};
 
 // The check of one surface: its points and faces read once into flat arrays, each finding then
-// a sort or a pass over them.
+// a sort or a pass over them. The arrays are kept from one surface to the next: fresh memory
+// for each would cost more than the check itself.
 class SurfaceChecker {
 public:
-    SurfaceChecker(const Document& document, Findings& findings)
-        : document_(document), findings_(findings) {}
+    explicit SurfaceChecker(const Document& document) : document_(document) {}
 
-    void run(pugi::xml_node surface, SurfaceCheck& check) {
+    void run(pugi::xml_node surface, SurfaceCheck& check, Findings& findings) {
+        findings_ = &findings;
+        for (auto* nodes : {&pointNodes_, &faceNodes_})
+            nodes->clear();
+        points_.clear();
+        ids_.clear();
+        byId_.clear();
+        faces_.clear();
+        insideFaces_ = 0;
+        allZ_ = true;
+        area2D_ = area3D_ = 0;
+        elevMin_ = std::numeric_limits<double>::infinity();
+        elevMax_ = -std::numeric_limits<double>::infinity();
         readPoints(pointsOf(surface));
         readFaces(facesOf(surface));
         check.points = std::int64_t(pointNodes_.size());
@@ -112,8 +127,8 @@ private:
                     values[n] = *value;
             }
             if (!id || !numbers || n < 2) {
-                findings_.add(FindingKind::BadPoint, node, 0,
-                              std::string(attributeText(node, "id")));
+                findings_->add(FindingKind::BadPoint, node, 0,
+                               std::string(attributeText(node, "id")));
                 continue;
             }
             point = {values[0], values[1], values[2], n == 3};
@@ -123,8 +138,8 @@ private:
         std::sort(ids.begin(), ids.end());
         for (std::size_t k = 0; k < ids.size(); ++k) {
             if (k > 0 && ids[k].first == ids[k - 1].first) {
-                findings_.add(FindingKind::DuplicatePointId, pointNodes_[ids[k].second], 0,
-                              pointId(ids[k].second));
+                findings_->add(FindingKind::DuplicatePointId, pointNodes_[ids[k].second], 0,
+                               pointId(ids[k].second));
                 continue;
             }
             good_[ids[k].second] = 1;
@@ -156,24 +171,25 @@ private:
             const std::int64_t position = std::int64_t(faces_.size());
             face.outside = isOutside(document_, node);
             if (face.outside)
-                findings_.add(FindingKind::OutsideFaces, node, position);
+                findings_->add(FindingKind::OutsideFaces, node, position);
             if (const pugi::xml_attribute n = node.attribute("n")) {
                 face.hasNeighbours = true;
                 const auto read = readThreeIntegers(n.value(), kNeighbourPosition);
                 face.neighboursRead = read.has_value();
                 if (read)
-                    face.neighbours = *read;
+                    for (std::size_t k = 0; k < 3; ++k)
+                        face.neighbours[k] = std::int32_t((*read)[k]);
             }
             const auto ids = readThreeIntegers(nodeText(node), kPointId);
             if (!ids) {
-                findings_.add(FindingKind::BadFace, node, position);
+                findings_->add(FindingKind::BadFace, node, position);
                 continue;
             }
             std::array<std::uint32_t, 3> corners{};
             for (std::size_t c = 0; c < 3; ++c)
                 corners[c] = lookUp((*ids)[c]);
             if (std::count(corners.begin(), corners.end(), kNone) > 0) {
-                findings_.add(FindingKind::MissingPoint, node, position);
+                findings_->add(FindingKind::MissingPoint, node, position);
                 continue;
             }
             face.corners = corners;
@@ -190,7 +206,7 @@ private:
         const double cp = c.p - a.p, cq = c.q - a.q, cz = c.z - a.z;
         const double cross = bp * cq - bq * cp;
         if (cross == 0.0)
-            findings_.add(FindingKind::ZeroAreaFace, node, position);
+            findings_->add(FindingKind::ZeroAreaFace, node, position);
         if (face.outside)
             return;
         ++insideFaces_;
@@ -208,8 +224,8 @@ private:
     }
 
     void duplicateFaces() {
-        std::vector<std::array<std::uint32_t, 4>> keys; // sorted corners, face index
-        keys.reserve(faces_.size());
+        std::vector<std::array<std::uint32_t, 4>>& keys = keys_; // sorted corners, face index
+        keys.clear();
         for (std::size_t f = 0; f < faces_.size(); ++f) {
             std::array<std::uint32_t, 3> c = faces_[f].corners;
             if (c[0] == kNone)
@@ -224,7 +240,7 @@ private:
     }
 
     void addFace(FindingKind kind, std::uint32_t f) {
-        findings_.add(kind, faceNodes_[f], std::int64_t(f) + 1);
+        findings_->add(kind, faceNodes_[f], std::int64_t(f) + 1);
     }
 
     static bool shareAnEdge(const Face& a, const Face& b) {
@@ -234,27 +250,44 @@ private:
         return shared >= 2;
     }
 
+    // A face of three distinct points has three edges; one naming a point twice (a zero-area
+    // fault already) is left out, as it would count its one edge twice.
+    static bool hasEdges(const Face& face) {
+        const auto& c = face.corners;
+        return c[0] != kNone && c[0] != c[1] && c[1] != c[2] && c[0] != c[2];
+    }
+
+    // Edge k of a face (corner k to the next), the same key from either face.
+    static std::uint64_t edgeKey(const Face& face, std::size_t k) {
+        const std::uint32_t a = face.corners[k], b = face.corners[(k + 1) % 3];
+        return std::uint64_t(std::min(a, b)) << 32 | std::max(a, b);
+    }
+
+    // The third face in file order on an edge; only the examples of a finding need it.
+    std::uint32_t thirdFaceOn(std::uint64_t edge) const {
+        int seen = 0;
+        for (std::uint32_t f = 0; f < faces_.size(); ++f)
+            for (std::size_t k = 0; k < 3 && hasEdges(faces_[f]); ++k)
+                if (edgeKey(faces_[f], k) == edge && ++seen == 3)
+                    return f;
+        return 0;
+    }
+
     void edgesAndNeighbours() {
-        std::vector<std::array<std::uint32_t, 3>> edges; // lower corner, higher corner, face
-        edges.reserve(3 * faces_.size());
-        for (std::size_t f = 0; f < faces_.size(); ++f) {
-            const auto& c = faces_[f].corners;
-            if (c[0] == kNone)
-                continue;
-            for (std::size_t k = 0; k < 3; ++k) {
-                const std::uint32_t a = c[k], b = c[(k + 1) % 3];
-                if (a != b)
-                    edges.push_back({std::min(a, b), std::max(a, b), std::uint32_t(f)});
-            }
-        }
-        std::sort(edges.begin(), edges.end());
-        for (std::size_t k = 0; k < edges.size();) {
+        // Plain integers sort fastest; the few faces an example names are looked up afterwards.
+        edges_.clear();
+        for (const Face& face : faces_)
+            for (std::size_t k = 0; k < 3 && hasEdges(face); ++k)
+                edges_.push_back(edgeKey(face, k));
+        std::sort(edges_.begin(), edges_.end());
+        for (std::size_t k = 0; k < edges_.size();) {
             std::size_t end = k + 1;
-            while (end < edges.size() && edges[end][0] == edges[k][0] &&
-                   edges[end][1] == edges[k][1])
+            while (end < edges_.size() && edges_[end] == edges_[k])
                 ++end;
-            if (end - k > 2)
-                addFace(FindingKind::NonManifoldEdge, edges[k + 2][2]);
+            if (end - k > 2 && findings_->wantsExample(FindingKind::NonManifoldEdge))
+                addFace(FindingKind::NonManifoldEdge, thirdFaceOn(edges_[k]));
+            else if (end - k > 2)
+                findings_->add(FindingKind::NonManifoldEdge, {});
             k = end;
         }
         const auto count = std::int64_t(faces_.size());
@@ -295,7 +328,7 @@ private:
                 continue;
             order.push_back(k);
             if (!used[k])
-                findings_.add(FindingKind::UnusedPoints, pointNodes_[k], 0, pointId(k));
+                findings_->add(FindingKind::UnusedPoints, pointNodes_[k], 0, pointId(k));
         }
         std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
             return std::tie(points_[a].p, points_[a].q, a) <
@@ -305,8 +338,8 @@ private:
             const Point& a = points_[order[k - 1]];
             const Point& b = points_[order[k]];
             if (a.p == b.p && a.q == b.q)
-                findings_.add(FindingKind::CoincidentPoints, pointNodes_[order[k]], 0,
-                              pointId(order[k]));
+                findings_->add(FindingKind::CoincidentPoints, pointNodes_[order[k]], 0,
+                               pointId(order[k]));
         }
     }
 
@@ -327,12 +360,14 @@ private:
                 continue;
             const double scale = std::max(std::fabs(*stated), std::fabs(computed[k].second));
             if (std::fabs(*stated - computed[k].second) > 1e-6 * scale)
-                findings_.add(FindingKind::StatisticsDiffer, definition);
+                findings_->add(FindingKind::StatisticsDiffer, definition);
         }
     }
 
     const Document& document_;
-    Findings& findings_;
+    Findings* findings_ = nullptr;
+    std::vector<std::uint64_t> edges_; // lower corner << 32 | higher corner
+    std::vector<std::array<std::uint32_t, 4>> keys_;
     std::vector<pugi::xml_node> pointNodes_, faceNodes_;
     std::vector<Point> points_;
     std::vector<std::uint8_t> good_; // a usable point whose id was not taken before
@@ -381,19 +416,23 @@ bool isFault(FindingKind kind) {
 CheckRun CheckSurfaces(Document& document, const std::optional<std::string>& onlySurface,
                        const CheckObserver& observer) {
     CheckRun run;
-    std::set<std::string> names;
-    for (const pugi::xml_node surface : allSurfaces(document)) {
-        const std::string name(attributeText(surface, "name"));
-        if (onlySurface && name != *onlySurface)
-            continue;
-        observer.checkingSurface(name);
-        Findings findings;
-        if (!names.insert(name).second)
-            findings.add(FindingKind::DuplicateSurfaceName, surface);
-        SurfaceCheck& check = run.surfaces.emplace_back();
-        check.name = name;
-        SurfaceChecker(document, findings).run(surface, check);
-        check.findings = findings.list();
+    {
+        std::set<std::string> names;
+        // Gone before the lines are read, so that its arrays and the file are not held at once.
+        SurfaceChecker checker(document);
+        for (const pugi::xml_node surface : allSurfaces(document)) {
+            const std::string name(attributeText(surface, "name"));
+            if (onlySurface && name != *onlySurface)
+                continue;
+            observer.checkingSurface(name);
+            Findings findings;
+            if (!names.insert(name).second)
+                findings.add(FindingKind::DuplicateSurfaceName, surface);
+            SurfaceCheck& check = run.surfaces.emplace_back();
+            check.name = name;
+            checker.run(surface, check, findings);
+            check.findings = findings.list();
+        }
     }
     if (!onlySurface)
         run.curves = curveFindings(document);

@@ -15,6 +15,7 @@
 #include "core/platform/Files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -169,9 +170,18 @@ std::vector<std::size_t> Document::lines(const std::vector<pugi::xml_node>& node
     std::size_t line = 1;
     std::size_t at = 0;
     for (const std::size_t k : order) {
-        for (; at < offsets[k]; ++at)
-            if (data[at] == '\n' || (data[at] == '\r' && (at + 1 >= size || data[at + 1] != '\n')))
+        // A line ends at each line feed and at each carriage return without one after it; both
+        // found by fast searches, as there may be millions of lines before an example.
+        const char* const to = data + offsets[k];
+        const auto find = [to](const char* from, char c) {
+            return static_cast<const char*>(std::memchr(from, c, std::size_t(to - from)));
+        };
+        for (const char* lf = find(data + at, '\n'); lf; lf = find(lf + 1, '\n'))
+            ++line;
+        for (const char* cr = find(data + at, '\r'); cr; cr = find(cr + 1, '\r'))
+            if (cr + 1 == data + size || cr[1] != '\n')
                 ++line;
+        at = offsets[k];
         if (nodes[k].offset_debug() >= 0)
             result[k] = line;
     }
