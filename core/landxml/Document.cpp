@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 namespace tidy {
@@ -146,9 +147,18 @@ std::vector<std::size_t> Document::lines(const std::vector<pugi::xml_node>& node
     std::vector<std::size_t> result(nodes.size(), 0);
     if (!loaded_ || nodes.empty())
         return result;
-    const DecodedText text = decodeFile(path_);
-    const char* data = text.utf8.data;
-    const std::size_t size = text.utf8.size;
+    // A UTF-8 file is its own text, after its byte-order mark: read through a mapping of the
+    // file, without a second copy of it in memory.
+    const bool asStored = encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii;
+    std::optional<platform::FileView> view;
+    DecodedText text;
+    if (asStored)
+        view.emplace(path_);
+    else
+        text = decodeFile(path_);
+    const std::size_t skip = asStored && bom_ ? 3 : 0;
+    const char* data = asStored ? view->data() + skip : text.utf8.data;
+    const std::size_t size = asStored ? std::max(view->size(), skip) - skip : text.utf8.size;
     if (size == 0)
         return result;
     std::vector<std::size_t> offsets(nodes.size());
@@ -185,6 +195,8 @@ std::vector<std::size_t> Document::lines(const std::vector<pugi::xml_node>& node
         if (nodes[k].offset_debug() >= 0)
             result[k] = line;
     }
+    if (view && !view->intact())
+        std::fill(result.begin(), result.end(), 0); // the file changed underneath: unknown
     return result;
 }
 
