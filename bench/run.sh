@@ -6,6 +6,7 @@
 #   - tidyland scan --count-triangles,
 #   - tidyland clean --triangles --curves -o OUT,
 #   - tidyland render -o OUT.png (the first surface; the generated ones are all the same size),
+#   - tidyland check (every surface and the curves; status 3, faults found, counts as a run),
 #   - xmlstarlet deleting the same faces (installed with apt-get when missing),
 # and the window's "Edit and save" (Button1Click on the offscreen platform) on the 100 MB file.
 # Each figure is the median of RUNS rounds; each ratio is taken within a round, then its median
@@ -109,6 +110,9 @@ measure() {
 
 delete_outside_faces() { exec xmlstarlet ed -N "l=$namespace" -d '//l:F[@i="1"]' "$1" >"$2"; }
 export -f delete_outside_faces
+# The generated curves include radius deviations, which check reports as faults (status 3).
+check_file() { "$1" check "$2"; local s=$?; [ "$s" = 0 ] || [ "$s" = 3 ]; }
+export -f check_file
 export namespace
 
 # Round 0 warms up: the page cache, the kernel's free huge pages, the binaries; it is not counted.
@@ -121,6 +125,7 @@ for round in $(seq 0 "$runs"); do
         measure scan "$size" "$tidyland" scan --count-triangles "$file"
         measure clean "$size" "$tidyland" clean --triangles --curves -o "$work/out.xml" "$file"
         measure render "$size" "$tidyland" render -o "$work/out.png" "$file"
+        measure check "$size" bash -c 'check_file "$1" "$2"' _ "$tidyland" "$file"
         measure xmlstarlet "$size" bash -c 'delete_outside_faces "$1" "$2"' _ "$file" "$work/out.xml"
         rm -f "$work/out.xml" "$work/out.png"
     done
@@ -165,14 +170,14 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $commit;" \
         "median of $runs rounds; wall seconds / peak MiB; memory warmed first: $([ "$warm" = 1 ] && echo yes || echo no)"
     echo
-    echo "| file | naive floor | scan | clean | xmlstarlet | render | scan / naive | clean / naive | xmlstarlet / clean | render / scan | clean peak / file | render peak / file |"
-    echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+    echo "| file | naive floor | scan | clean | xmlstarlet | render | check | scan / naive | clean / naive | xmlstarlet / clean | render / scan | check / scan | clean peak / file | render peak / file | check peak / scan peak |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
     for size in $sizes; do
         bytes=$(stat -c %s "$(input "$size")")
         file_mib=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')
         awk -v b="$bytes" '{ printf "%.6f\n", $2 * 1024 / b }' "$results/clean-$size" >"$work/peak-ratios"
         awk -v b="$bytes" '{ printf "%.6f\n", $2 * 1024 / b }' "$results/render-$size" >"$work/render-peak-ratios"
-        echo "| $size MB ($file_mib MiB) | $(seconds naive "$size") s / $(mib naive "$size") | $(seconds scan "$size") s / $(mib scan "$size") | $(seconds clean "$size") s / $(mib clean "$size") | $(seconds xmlstarlet "$size") s / $(mib xmlstarlet "$size") | $(seconds render "$size") s / $(mib render "$size") | $(two "$(ratio_median "$results/scan-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/clean-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/xmlstarlet-$size" "$results/clean-$size" 1)") | $(two "$(ratio_median "$results/render-$size" "$results/scan-$size" 1)") | $(two "$(median "$work/peak-ratios" 1)") | $(two "$(median "$work/render-peak-ratios" 1)") |"
+        echo "| $size MB ($file_mib MiB) | $(seconds naive "$size") s / $(mib naive "$size") | $(seconds scan "$size") s / $(mib scan "$size") | $(seconds clean "$size") s / $(mib clean "$size") | $(seconds xmlstarlet "$size") s / $(mib xmlstarlet "$size") | $(seconds render "$size") s / $(mib render "$size") | $(seconds check "$size") s / $(mib check "$size") | $(two "$(ratio_median "$results/scan-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/clean-$size" "$results/naive-$size" 1)") | $(two "$(ratio_median "$results/xmlstarlet-$size" "$results/clean-$size" 1)") | $(two "$(ratio_median "$results/render-$size" "$results/scan-$size" 1)") | $(two "$(ratio_median "$results/check-$size" "$results/scan-$size" 1)") | $(two "$(median "$work/peak-ratios" 1)") | $(two "$(median "$work/render-peak-ratios" 1)") | $(two "$(ratio_median "$results/check-$size" "$results/scan-$size" 2)") |"
     done
     echo
     echo "Targets:"
@@ -193,6 +198,10 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
             "$results/render-100" >"$work/peak-ratios"
         r=$(median "$work/peak-ratios" 1)
         echo "- render peak memory / file size on 100 MB: $(two "$r") (<= 3: $(verdict "$r" 3 '<='))"
+        r=$(ratio_median "$results/check-100" "$results/scan-100" 1)
+        echo "- check / scan on 100 MB: $(two "$r") (<= 3: $(verdict "$r" 3 '<='))"
+        r=$(ratio_median "$results/check-100" "$results/scan-100" 2)
+        echo "- check peak memory / scan peak memory on 100 MB: $(two "$r") (<= 3: $(verdict "$r" 3 '<='))"
     fi
     if [ -f "$results/scan-400" ] && [ -f "$results/scan-100" ]; then
         for name in scan clean; do
@@ -211,6 +220,7 @@ report=$cache/results-$(date +%Y%m%d-%H%M%S).md
     echo "- scan: tidyland scan --count-triangles FILE"
     echo "- clean: tidyland clean --triangles --curves -o OUT FILE"
     echo "- render: tidyland render -o OUT.png FILE"
+    echo "- check: tidyland check FILE"
     echo "- xmlstarlet: xmlstarlet ed -N l=$namespace -d '//l:F[@i=\"1\"]' FILE > OUT"
     echo "- window: window_edit_and_save COPY-OF-FILE (Button4Click, then Button1Click timed)"
     echo

@@ -6,12 +6,13 @@
 namespace tidycli {
 
 // Each command's row lives in its file under commands/.
-extern const CommandRow kScanCommand, kCleanCommand, kRenameCommand, kColorCommand, kRenderCommand;
+extern const CommandRow kScanCommand, kCleanCommand, kRenameCommand, kColorCommand, kRenderCommand,
+    kCheckCommand;
 
 namespace {
 
-const CommandRow* const kTable[] = {&kScanCommand, &kCleanCommand, &kRenameCommand, &kColorCommand,
-                                    &kRenderCommand};
+const CommandRow* const kTable[] = {&kScanCommand,  &kCleanCommand,  &kRenameCommand,
+                                    &kColorCommand, &kRenderCommand, &kCheckCommand};
 
 } // namespace
 

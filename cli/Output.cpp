@@ -80,8 +80,41 @@ std::string jsonLine(const Object& object) {
     return withUnicodeEscapes(line.dump());
 }
 
+namespace {
+
+// A finding of check on one line: "fault missing-point: 2 (line 14 face 3, ...)".
+void writeFindings(std::ostream& out, const char* indent, const Object& findings) {
+    for (const Object& f : findings) {
+        out << indent << plain(f["severity"]) << " " << plain(f["kind"]) << ": " << f["count"];
+        const char* separator = " (";
+        for (const Object& e : f["examples"]) {
+            out << separator << "line " << e["line"];
+            for (const char* what : {"face", "point"})
+                if (e.contains(what))
+                    out << " " << what << " " << plain(e[what]);
+            separator = ", ";
+        }
+        out << (*separator == ',' ? ")" : "") << "\n";
+    }
+}
+
+} // namespace
+
 void writeReport(std::ostream& out, const Object& object) {
     for (const auto& [key, value] : object.items()) {
+        if (key == "findings") {
+            writeFindings(out, "  ", value);
+            continue;
+        }
+        if (key == "surfaces" && !value.empty() && value[0].is_object() &&
+            value[0].contains("findings")) {
+            for (const Object& s : value) {
+                out << "  surface " << plain(s["name"]) << ": " << s["points"] << " points, "
+                    << s["faces"] << " faces\n";
+                writeFindings(out, "    ", s["findings"]);
+            }
+            continue;
+        }
         if (key == "file") {
             out << plain(value) << "\n";
             continue;

@@ -11,7 +11,8 @@
 
 namespace tidycli {
 
-enum ExitStatus : int { kSuccess = 0, kFileFailed = 1, kUsageError = 2 };
+// kFaults: check found a fault in a file it read.
+enum ExitStatus : int { kSuccess = 0, kFileFailed = 1, kUsageError = 2, kFaults = 3 };
 
 // Keys in the order they were added: the JSON lines list them as documented.
 using Object = nlohmann::ordered_json;

@@ -41,6 +41,8 @@ int runFiles(const CommandLine& line) {
         const Object result = runFile(line, file, failed);
         if (failed)
             status = kFileFailed;
+        else if (status == kSuccess && result.value("faults", 0) > 0)
+            status = kFaults; // a failed file wins
         if (failed && !c.json) {
             // Core messages already begin with the file's name.
             const auto& message = result["error"].get_ref<const std::string&>();

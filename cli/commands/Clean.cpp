@@ -22,12 +22,14 @@ public:
     void addOptions(CLI::App& sub) override {
         sub.add_flag("--triangles", triangles_, "remove triangles outside boundary");
         sub.add_flag("--curves", curves_, "correct curves for missing \"rot\" attribute");
+        sub.add_flag("--orphan-points", orphanPoints_,
+                     "after the triangle removal, remove the points no face names");
     }
 
     Object run(const SharedOptions& c, const std::string& file) const override {
         std::vector<std::string> names;
         std::optional<std::int32_t> surfaceCount;
-        tidy::EditAndSaveOptions options{triangles_, curves_, c.output.has_value()};
+        tidy::EditAndSaveOptions options{triangles_, curves_, c.output.has_value(), orphanPoints_};
         const tidy::EditAndSaveObserver observer{
             .triangles = {.listSurface = [&](const std::string& name) { names.push_back(name); },
                           .showSurfaceCount = [&](std::int32_t n) { surfaceCount = n; }},
@@ -40,28 +42,33 @@ public:
         Object messages = Object::array();
         for (const std::string& m : tidy::outcomeMessages(options, r))
             messages.push_back(c.json ? m : trimBlanks(m));
-        return {{"file", file},
-                {"output", r.destination},
-                {"surfaces", names},
-                {"surfaceCount", surfaceCount ? Object(*surfaceCount) : Object()},
-                {"removedTriangles", r.triangles.removedTriangleCount},
-                {"curveCount", r.curves.curveCount},
-                {"adjustedCurves", r.curves.adjustedCurveCount},
-                {"radiusDeviations", r.curves.radiusDeviationCount},
-                {"possibleDeviations", r.curves.possibleDeviationCount},
-                {"messages", messages}};
+        Object report{{"file", file},
+                      {"output", r.destination},
+                      {"surfaces", names},
+                      {"surfaceCount", surfaceCount ? Object(*surfaceCount) : Object()},
+                      {"removedTriangles", r.triangles.removedTriangleCount}};
+        // The plain report shows the count only when it was asked for.
+        if (c.json || orphanPoints_)
+            report["removedPoints"] = r.points.removedPointCount;
+        report.update(Object{{"curveCount", r.curves.curveCount},
+                             {"adjustedCurves", r.curves.adjustedCurveCount},
+                             {"radiusDeviations", r.curves.radiusDeviationCount},
+                             {"possibleDeviations", r.curves.possibleDeviationCount},
+                             {"messages", messages}});
+        return report;
     }
 
 private:
     bool triangles_ = false;
     bool curves_ = false;
+    bool orphanPoints_ = false;
 };
 
 } // namespace
 
 extern const CommandRow kCleanCommand{
     .name = "clean",
-    .usage = "[--triangles] [--curves] (--in-place | -o OUT) [--json] FILE...",
+    .usage = "[--triangles] [--curves] [--orphan-points] (--in-place | -o OUT) [--json] FILE...",
     .what = "Repair each FILE and save it.",
     .writes = Writes::Document,
     .make = makeCommand<Clean>,

@@ -92,6 +92,7 @@ private:
             // No circle through the points: leave the curve as it is and flag it for checking.
             ++counts_.possibleDeviationCount;
             observer_.markDeviation();
+            observer_.deviationAt(curve, false);
             return;
         }
 
@@ -102,6 +103,7 @@ private:
             ++counts_.radiusDeviationCount;
             ++counts_.possibleDeviationCount;
             observer_.markDeviation();
+            observer_.deviationAt(curve, true);
         }
 
         const RotationDecision decision = decide(turnDegrees(start, middle, centre));
@@ -109,8 +111,10 @@ private:
             setAttribute(document_, curve, "rot", "cw");
         else if (decision == RotationDecision::CounterClockwise)
             setAttribute(document_, curve, "rot", "ccw");
-        else
+        else {
             ++counts_.possibleDeviationCount;
+            observer_.deviationAt(curve, false);
+        }
         // The elevation, and anything after it, stays as it was.
         const pugi::xml_node centreElement = findNode(curve, "Center");
         setNodeText(document_, centreElement,

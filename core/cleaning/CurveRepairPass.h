@@ -36,6 +36,9 @@ struct CurveRepairObserver {
     std::function<void(std::int32_t)> showAdjustedCount = [](std::int32_t) {};
     // Once per repaired curve whose radius does not fit or whose centre cannot be computed.
     std::function<void()> markDeviation = [] {};
+    // The curve of each possible deviation as it is counted; `radius` for a radius failure.
+    std::function<void(pugi::xml_node curve, bool radius)> deviationAt = [](pugi::xml_node, bool) {
+    };
 };
 
 // Walks every curve of every PlanFeatures element under the root and repairs each one without

@@ -9,6 +9,8 @@ EditAndSaveResult EditAndSave(const std::string& path, const EditAndSaveOptions&
     result.file = runOnFile(path, [&](Document& document) {
         if (options.removeTriangles)
             result.triangles = TriangleRemovalPass(document, observer.triangles);
+        if (options.removeOrphanPoints)
+            result.points = OrphanPointPass(document, observer.points);
         if (options.repairCurves)
             result.curves = CurveRepairPass(document, observer.curves);
         result.destination = options.saveAs ? observer.chooseSaveFile() : path;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/cleaning/CurveRepairPass.h"
+#include "core/cleaning/OrphanPointPass.h"
 #include "core/cleaning/TriangleRemovalPass.h"
 #include "core/landxml/FileRun.h"
 
@@ -15,6 +16,7 @@ struct EditAndSaveOptions {
     bool removeTriangles = false; // "Remove triangles outside boundary"
     bool repairCurves = false;    // "Correct curves for missing "rot" attribute"
     bool saveAs = false;          // "Edit and save as": the destination is chosen after the passes
+    bool removeOrphanPoints = false; // after the triangle removal; not on the window's form
 };
 
 // What the pipeline reports as it goes; a member left out does nothing.
@@ -24,6 +26,7 @@ struct EditAndSaveObserver {
     // "Edit and save as" only: the destination, asked once the passes are done; "" writes
     // nothing.
     std::function<std::string()> chooseSaveFile = [] { return std::string(); };
+    OrphanPointObserver points = {};
 };
 
 struct EditAndSaveResult {
@@ -31,6 +34,7 @@ struct EditAndSaveResult {
     std::string destination;
     TriangleRemovalCounts triangles;
     CurveRepairCounts curves;
+    OrphanPointCounts points;
 };
 
 // Loads `path`, runs the selected passes and saves. No file at `path` runs nothing. Throws

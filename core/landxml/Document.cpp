@@ -15,7 +15,9 @@
 #include "core/platform/Files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 namespace tidy {
@@ -139,6 +141,63 @@ std::string Document::where(pugi::xml_node node) const {
     } catch (const Error&) {
         return path_;
     }
+}
+
+std::vector<std::size_t> Document::lines(const std::vector<pugi::xml_node>& nodes) const {
+    std::vector<std::size_t> result(nodes.size(), 0);
+    if (!loaded_ || nodes.empty())
+        return result;
+    // A UTF-8 file is its own text, after its byte-order mark: read through a mapping of the
+    // file, without a second copy of it in memory.
+    const bool asStored = encoding_ == Encoding::Utf8 || encoding_ == Encoding::Ascii;
+    std::optional<platform::FileView> view;
+    DecodedText text;
+    if (asStored)
+        view.emplace(path_);
+    else
+        text = decodeFile(path_);
+    const std::size_t skip = asStored && bom_ ? 3 : 0;
+    const char* data = asStored ? view->data() + skip : text.utf8.data;
+    const std::size_t size = asStored ? std::max(view->size(), skip) - skip : text.utf8.size;
+    if (size == 0)
+        return result;
+    std::vector<std::size_t> offsets(nodes.size());
+    for (std::size_t k = 0; k < nodes.size(); ++k)
+        offsets[k] = std::size_t(std::max<ptrdiff_t>(nodes[k].offset_debug(), 0));
+    if (spaceDropped_)
+        offsetsBeforeDroppingSpace(data, size, offsets);
+    std::vector<std::size_t> order(nodes.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
+        offsets[k] = std::min(offsets[k], size - 1);
+        // As in where(): the '<' that opens the markup.
+        if (nodes[k].type() != pugi::node_pcdata)
+            while (offsets[k] > 0 && data[offsets[k]] != '<')
+                --offsets[k];
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+    std::size_t line = 1;
+    std::size_t at = 0;
+    for (const std::size_t k : order) {
+        // A line ends at each line feed and at each carriage return without one after it; both
+        // found by fast searches, as there may be millions of lines before an example.
+        const char* const to = data + offsets[k];
+        const auto find = [to](const char* from, char c) {
+            return static_cast<const char*>(std::memchr(from, c, std::size_t(to - from)));
+        };
+        for (const char* lf = find(data + at, '\n'); lf; lf = find(lf + 1, '\n'))
+            ++line;
+        for (const char* cr = find(data + at, '\r'); cr; cr = find(cr + 1, '\r'))
+            if (cr + 1 == data + size || cr[1] != '\n')
+                ++line;
+        at = offsets[k];
+        if (nodes[k].offset_debug() >= 0)
+            result[k] = line;
+    }
+    if (view && !view->intact())
+        std::fill(result.begin(), result.end(), 0); // the file changed underneath: unknown
+    return result;
 }
 
 bool Document::canHold(std::string_view utf8) const {

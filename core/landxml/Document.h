@@ -44,6 +44,8 @@ public:
 
     // "file: line L, column C" for a node of this document; just the file when unknown.
     std::string where(pugi::xml_node node) const;
+    // The line of each node, in one reading of the file however many nodes; 0 when unknown.
+    std::vector<std::size_t> lines(const std::vector<pugi::xml_node>& nodes) const;
 
     // Whether `utf8` is text XML can hold: valid UTF-8 of characters XML allows. Any such text
     // can be stored in a value: where the file's encoding cannot hold a character, the save

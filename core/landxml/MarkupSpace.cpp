@@ -398,4 +398,29 @@ std::size_t offsetBeforeDroppingSpace(const char* original, std::size_t size, st
     return offset < keptBefore + (size - keptFrom) ? keptFrom + (offset - keptBefore) : size;
 }
 
+void offsetsBeforeDroppingSpace(const char* original, std::size_t size,
+                                std::vector<std::size_t>& offsets) {
+    std::vector<std::size_t> order(offsets.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+    std::size_t keptBefore = 0;
+    std::size_t keptFrom = 0;
+    std::size_t next = 0; // the first offset of `order` not mapped yet
+    Scanner scanner(original, size);
+    scanner.run([&](std::size_t begin, std::size_t end) {
+        for (; next < order.size() && offsets[order[next]] < keptBefore + (begin - keptFrom);
+             ++next)
+            offsets[order[next]] = keptFrom + (offsets[order[next]] - keptBefore);
+        keptBefore += begin - keptFrom;
+        keptFrom = end;
+        return next < order.size();
+    });
+    for (; next < order.size(); ++next) {
+        std::size_t& offset = offsets[order[next]];
+        offset = offset < keptBefore + (size - keptFrom) ? keptFrom + (offset - keptBefore) : size;
+    }
+}
+
 } // namespace tidy

@@ -37,6 +37,9 @@ std::size_t dropSpaceBetweenMarkup(char* text, std::size_t size);
 // Where the byte at `offset` of what dropSpaceBetweenMarkup made of `original` stands in
 // `original`. An offset at or past the end of the shorter text maps to the end of `original`.
 std::size_t offsetBeforeDroppingSpace(const char* original, std::size_t size, std::size_t offset);
+// The same for many offsets at once, in one pass over the text; each is replaced in place.
+void offsetsBeforeDroppingSpace(const char* original, std::size_t size,
+                                std::vector<std::size_t>& offsets);
 
 // Whether XML 1.0 allows the character anywhere in a document.
 bool isXmlCharacter(std::uint32_t c);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Neighbour references after the removal, checked against the adjacency rebuilt from the
-// vertices of the faces that stay. What the pass lists, counts and keeps is the golden cases'
-// (tests/cases/clean).
+// Neighbour references after the removal, and the check's view of them before, checked against
+// the adjacency rebuilt from the vertices of the faces. What the pass lists, counts and keeps is
+// the golden cases' (tests/cases/clean).
 #include "core/cleaning/TriangleRemovalPass.h"
+
+#include "core/cleaning/CheckSurfaces.h"
 
 #include "TestSupport.h"
 #include "core/landxml/Nodes.h"
@@ -71,10 +73,23 @@ Faces facesOf(const tidy::Document& document) {
     return out;
 }
 
+// What the check counts of one kind over all surfaces.
+std::int64_t checkCount(const std::string& path, tidy::FindingKind kind) {
+    tidy::Document document = tidy::Document::open(path);
+    std::int64_t count = 0;
+    for (const tidy::SurfaceCheck& s : tidy::CheckSurfaces(document, std::nullopt, {}).surfaces)
+        for (const tidy::Finding& f : s.findings)
+            count += f.kind == kind ? f.count : 0;
+    return count;
+}
+
 // Runs the pass on the file and checks the faces that stay, their neighbours and the bar.
 void expectNeighboursRebuilt(const std::string& path) {
     tidy::Document document = tidy::Document::open(path);
     const Faces before = facesOf(document);
+    // Before the removal every neighbour is the one across an edge, so the check finds none amiss.
+    EXPECT_EQ(before.neighbours, neighboursBySharedEdges(before.corners));
+    EXPECT_EQ(checkCount(path, tidy::FindingKind::BadNeighbour), 0);
     std::vector<Triple> kept;
     for (std::size_t f = 0; f < before.corners.size(); ++f)
         if (!before.outside[f])
@@ -91,6 +106,7 @@ void expectNeighboursRebuilt(const std::string& path) {
     const Faces after = facesOf(document);
     ASSERT_EQ(after.corners, kept);
     EXPECT_EQ(removed, static_cast<std::int32_t>(before.corners.size() - kept.size()));
+    EXPECT_EQ(checkCount(path, tidy::FindingKind::OutsideFaces), removed);
     EXPECT_EQ(after.neighbours, neighboursBySharedEdges(kept));
 }
 
@@ -107,6 +123,18 @@ TEST(TriangleRemovalPassTest, NeighboursOfARealExportFollowTheFacesThatStay) {
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << "the real exports are not available";
     expectNeighboursRebuilt(path);
+}
+
+// Every real export is a sound TIN: the check finds no fault in any of them.
+TEST(TriangleRemovalPassTest, RealExportsHaveNoFaults) {
+    const std::filesystem::path folder = tidytest::realDataPath("");
+    if (!std::filesystem::exists(folder))
+        GTEST_SKIP() << "the real exports are not available";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".xml") {
+            tidy::Document document = tidy::Document::open(entry.path().string());
+            EXPECT_EQ(tidy::CheckSurfaces(document, std::nullopt, {}).faults, 0) << entry.path();
+        }
 }
 
 } // namespace
