@@ -3,6 +3,7 @@
 
 #include "core/landxml/Error.h"
 
+#include <algorithm>
 #include <zlib.h>
 
 namespace tidycli {
@@ -79,10 +80,15 @@ std::string encodePng(const tidy::Picture& picture) {
     putBigEndian(header, std::uint32_t(picture.height));
     header += std::string("\x08\x03\x00\x00\x00", 5); // 8 bits, palette, deflate, no interlace
     putChunk(png, "IHDR", header);
+    // Only as many colours as the picture uses, at least those of an unmarked one, so that a
+    // picture without marks stays what it was before there were marks.
+    std::size_t colors = tidy::kFirstMark;
+    for (const std::uint8_t pixel : picture.pixels)
+        colors = std::max(colors, std::size_t(pixel) + 1);
     std::string palette;
-    for (std::uint32_t rgb : tidy::kPicturePalette)
+    for (std::size_t k = 0; k < colors; ++k)
         for (int shift = 16; shift >= 0; shift -= 8)
-            palette += char((rgb >> shift) & 0xFF);
+            palette += char((tidy::kPicturePalette[k] >> shift) & 0xFF);
     putChunk(png, "PLTE", palette);
     putChunk(png, "IDAT", compressRows(picture));
     putChunk(png, "IEND", {});

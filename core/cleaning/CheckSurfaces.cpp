@@ -32,13 +32,21 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // Counts findings by kind, keeping the first few places of each.
 class Findings {
 public:
+    using Concerns = decltype(CheckObserver::concerns);
+    explicit Findings(const Concerns* concerns = nullptr)
+        : concerns_(concerns != nullptr && *concerns ? concerns : nullptr) {}
+
     void add(FindingKind kind, pugi::xml_node node, std::int64_t face = 0,
              std::optional<std::string> point = std::nullopt) {
         Finding& f = byKind_[std::size_t(kind)];
         f.kind = kind;
+        // An edge's finding names one of its faces; edgesAndNeighbours hands over all of them.
+        if (concerns_ != nullptr && kind != FindingKind::NonManifoldEdge && (face > 0 || point))
+            (*concerns_)(kind, face, point ? std::string_view(*point) : std::string_view());
         if (++f.count <= std::int64_t(kExamplesPerFinding))
             f.examples.push_back({node, 0, face, std::move(point)});
     }
+    const Concerns* concerns() const { return concerns_; }
     bool wantsExample(FindingKind kind) const {
         return byKind_[std::size_t(kind)].count < std::int64_t(kExamplesPerFinding);
     }
@@ -51,6 +59,7 @@ public:
     }
 
 private:
+    const Concerns* concerns_;
     std::array<Finding, kFindingKinds> byKind_{};
 };
 
@@ -288,8 +297,11 @@ private:
                 addFace(FindingKind::NonManifoldEdge, thirdFaceOn(edges_[k]));
             else if (end - k > 2)
                 findings_->add(FindingKind::NonManifoldEdge, {});
+            if (end - k > 2 && findings_->concerns() != nullptr)
+                badEdges_.push_back(edges_[k]);
             k = end;
         }
+        facesOnBadEdges();
         const auto count = std::int64_t(faces_.size());
         for (std::size_t f = 0; f < faces_.size(); ++f) {
             const Face& face = faces_[f];
@@ -314,6 +326,19 @@ private:
             if (bad)
                 addFace(FindingKind::BadNeighbour, std::uint32_t(f));
         }
+    }
+
+    // Every face on an edge of more than two, for whoever marks them all.
+    void facesOnBadEdges() {
+        for (std::uint32_t f = 0; f < faces_.size() && !badEdges_.empty(); ++f) {
+            bool onOne = false;
+            for (std::size_t k = 0; k < 3 && hasEdges(faces_[f]); ++k)
+                onOne = onOne || std::binary_search(badEdges_.begin(), badEdges_.end(),
+                                                    edgeKey(faces_[f], k));
+            if (onOne)
+                (*findings_->concerns())(FindingKind::NonManifoldEdge, std::int64_t(f) + 1, {});
+        }
+        badEdges_.clear();
     }
 
     void unusedAndCoincident() {
@@ -366,7 +391,7 @@ private:
 
     const Document& document_;
     Findings* findings_ = nullptr;
-    std::vector<std::uint64_t> edges_; // lower corner << 32 | higher corner
+    std::vector<std::uint64_t> edges_, badEdges_; // lower corner << 32 | higher corner
     std::vector<std::array<std::uint32_t, 4>> keys_;
     std::vector<pugi::xml_node> pointNodes_, faceNodes_;
     std::vector<Point> points_;
@@ -425,10 +450,11 @@ CheckRun CheckSurfaces(Document& document, const std::optional<std::string>& onl
             if (onlySurface && name != *onlySurface)
                 continue;
             observer.checkingSurface(name);
-            Findings findings;
+            Findings findings(&observer.concerns);
             if (!names.insert(name).second)
                 findings.add(FindingKind::DuplicateSurfaceName, surface);
             SurfaceCheck& check = run.surfaces.emplace_back();
+            check.surface = surface;
             check.name = name;
             checker.run(surface, check, findings);
             check.findings = findings.list();
@@ -436,6 +462,14 @@ CheckRun CheckSurfaces(Document& document, const std::optional<std::string>& onl
     }
     if (!onlySurface)
         run.curves = curveFindings(document);
+
+    for (const SurfaceCheck& check : run.surfaces)
+        for (const Finding& finding : check.findings)
+            run.faults += isFault(finding.kind) ? finding.count : 0;
+    for (const Finding& finding : run.curves)
+        run.faults += isFault(finding.kind) ? finding.count : 0;
+    if (!observer.exampleLines)
+        return run;
 
     // The lines of all examples in one reading of the file.
     std::vector<FindingExample*> examples;
@@ -452,13 +486,57 @@ CheckRun CheckSurfaces(Document& document, const std::optional<std::string>& onl
     const std::vector<std::size_t> lines = document.lines(nodes);
     for (std::size_t k = 0; k < examples.size(); ++k)
         examples[k]->line = lines[k];
-
-    for (const SurfaceCheck& check : run.surfaces)
-        for (const Finding& finding : check.findings)
-            run.faults += isFault(finding.kind) ? finding.count : 0;
-    for (const Finding& finding : run.curves)
-        run.faults += isFault(finding.kind) ? finding.count : 0;
     return run;
+}
+
+int markOf(FindingKind kind) {
+    switch (kind) {
+    case FindingKind::NonManifoldEdge: // a higher mark wins; a zero-area face has none to spare
+        return 0;
+    case FindingKind::BadNeighbour:
+        return 1;
+    case FindingKind::DuplicateFace:
+        return 2;
+    case FindingKind::ZeroAreaFace:
+        return 3;
+    case FindingKind::DuplicatePointId:
+        return 4;
+    case FindingKind::CoincidentPoints:
+        return 5;
+    default: // a face that names no point or a point without coordinates cannot be drawn
+        return -1;
+    }
+}
+
+MarkedFindings findingsToMark(Document& document, pugi::xml_node surface) {
+    // Surfaces of one name are all checked; the places of the others are dropped.
+    MarkedFindings found;
+    std::size_t index = 0, checked = 0;
+    CheckObserver observer;
+    observer.exampleLines = false; // a picture has no use for them
+    std::vector<std::tuple<std::size_t, FindingKind, std::int64_t, std::string>> concerned;
+    observer.checkingSurface = [&checked](const std::string&) { ++checked; };
+    observer.concerns = [&](FindingKind kind, std::int64_t face, std::string_view point) {
+        if (markOf(kind) >= 0)
+            concerned.emplace_back(checked, kind, face, point);
+    };
+    CheckRun run = CheckSurfaces(document, std::string(attributeText(surface, "name")), observer);
+    while (index < run.surfaces.size() && run.surfaces[index].surface != surface)
+        ++index;
+    if (index == run.surfaces.size())
+        return found;
+    found.check = std::move(run.surfaces[index]);
+    for (const auto& [in, kind, face, point] : concerned) {
+        if (in != index + 1)
+            continue;
+        if (face > 0)
+            found.faces.emplace_back(face, markOf(kind));
+        else if (const auto id = integerValue(point, kPointId))
+            found.points.emplace_back(std::uint32_t(*id), markOf(kind));
+    }
+    std::stable_sort(found.faces.begin(), found.faces.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return found;
 }
 
 } // namespace tidy

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tidy {
@@ -53,6 +55,7 @@ struct Finding {
 };
 
 struct SurfaceCheck {
+    pugi::xml_node surface;
     std::string name;
     std::int64_t points = 0;       // P elements
     std::int64_t faces = 0;        // F elements
@@ -68,6 +71,11 @@ struct CheckRun {
 // What the check reports as it goes; a member left out does nothing.
 struct CheckObserver {
     std::function<void(const std::string& name)> checkingSurface = [](const std::string&) {};
+    // Every face (1-based position, or 0) or point (its id, or empty) a surface finding concerns,
+    // not only the examples. Left empty, the check does not look for those beyond the examples.
+    std::function<void(FindingKind kind, std::int64_t face, std::string_view point)> concerns;
+    // Without them the file is not read again, and every example's line stays 0.
+    bool exampleLines = true;
 };
 
 // Checks every Surface of every Surfaces element under the root, in file order, or only those
@@ -75,5 +83,19 @@ struct CheckObserver {
 // to find its deviations, so the caller must not save it.
 CheckRun CheckSurfaces(Document& document, const std::optional<std::string>& onlySurface,
                        const CheckObserver& observer);
+
+// The mark a picture gives the faces or points a kind concerns, from 0 to kMarks - 1; -1 for the
+// kinds that concern no single drawable face or point, or are information.
+inline constexpr int kMarks = 6;
+int markOf(FindingKind kind);
+
+// The findings of `surface` alone, and every face (by position) and point (by id) they concern
+// with its mark, for a picture of it; faces in file order.
+struct MarkedFindings {
+    SurfaceCheck check;
+    std::vector<std::pair<std::int64_t, int>> faces;
+    std::vector<std::pair<std::uint32_t, int>> points;
+};
+MarkedFindings findingsToMark(Document& document, pugi::xml_node surface);
 
 } // namespace tidy

@@ -164,9 +164,11 @@ void readSurfaceFaces(const Document& document, pugi::xml_node surface, SurfaceM
         model.outsideFaceCount += outside ? 1 : 0;
         Corners corners{};
         if (readCorners(nodeText(node), model, corners)) {
-            visit(corners, outside);
-        } else if (model.skippedFaces++ == 0) {
-            model.firstSkipped = document.where(node);
+            visit(corners, outside, model.faceCount);
+        } else {
+            model.skippedPositions.push_back(model.faceCount);
+            if (model.skippedFaces++ == 0)
+                model.firstSkipped = document.where(node);
         }
     }
 }
@@ -176,10 +178,11 @@ SurfaceModel readSurfaceModel(const Document& document, pugi::xml_node surface) 
     const std::size_t faces = std::size_t(childCount(facesOf(surface)));
     model.corners.reserve(3 * faces);
     model.outside.reserve(faces);
-    readSurfaceFaces(document, surface, model, [&model](const Corners& corners, bool outside) {
-        model.corners.insert(model.corners.end(), corners.begin(), corners.end());
-        model.outside.push_back(outside);
-    });
+    readSurfaceFaces(document, surface, model,
+                     [&model](const Corners& corners, bool outside, std::int32_t) {
+                         model.corners.insert(model.corners.end(), corners.begin(), corners.end());
+                         model.outside.push_back(outside);
+                     });
     return model;
 }
 

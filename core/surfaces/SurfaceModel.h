@@ -39,13 +39,16 @@ struct SurfaceModel {
     // not three point numbers. `firstSkipped` says where the first of them is.
     std::int32_t skippedFaces = 0;
     std::string firstSkipped;
+    std::vector<std::int32_t> skippedPositions; // 1-based among the F elements, in order
 
     // The slot of point `id`, or no slot (beyond `coordinates`) when there is none.
     std::uint32_t slotOf(std::uint32_t id) const;
 };
 
 using Corners = std::array<std::uint32_t, 3>;
-using FaceVisitor = std::function<void(const Corners& corners, bool outside)>;
+// `position`: the face's, 1-based among the F elements.
+using FaceVisitor =
+    std::function<void(const Corners& corners, bool outside, std::int32_t position)>;
 
 // The surface behind list line `line` (0-based) of the scan, by the scan's own walk: the first
 // ten nodes from the first Surface on, of which the elements are listed. An empty node when the

@@ -25,10 +25,11 @@ public:
     int width() const { return picture_.width; }
     int height() const { return picture_.height; }
 
-    void paint(int x, int y, std::uint8_t color) {
+    // `over`: whatever was there before; otherwise the higher colour stays.
+    void paint(int x, int y, std::uint8_t color, bool over = false) {
         std::uint8_t& pixel =
             picture_.pixels[std::size_t(y) * std::size_t(width()) + std::size_t(x)];
-        pixel = std::max(pixel, color);
+        pixel = over ? color : std::max(pixel, color);
     }
 
     // Pixels whose centres lie in [x0, x1) on row y; returns how many were painted.
@@ -117,19 +118,39 @@ bool largeEnoughForEdges(const ScreenPoint (&v)[3]) {
     return std::max(maxX - minX, maxY - minY) >= kEdgeMinPixels;
 }
 
+// A square of side 2 * half + 1 pixels around (x, y), as far as it is in the picture.
+void paintSquare(Canvas& canvas, double x, double y, int half, std::uint8_t color, bool over) {
+    for (int row = int(std::floor(y)) - half; row <= int(std::floor(y)) + half; ++row)
+        for (int col = int(std::floor(x)) - half; col <= int(std::floor(x)) + half; ++col)
+            if (col >= 0 && row >= 0 && col < canvas.width() && row < canvas.height())
+                canvas.paint(col, row, color, over);
+}
+
+// A marked face smaller than this many pixels gets a square at its centre to be seen.
+constexpr int kMarkMinPixels = 9;
+
 void paintFace(Canvas& canvas, const ScreenPoint (&v)[3], std::uint8_t fill, std::uint8_t edge) {
     if (offPicture(canvas, v))
         return;
-    if (fillTriangle(canvas, v[0], v[1], v[2], fill) == 0) {
-        const double x = (v[0].x + v[1].x + v[2].x) / 3;
-        const double y = (v[0].y + v[1].y + v[2].y) / 3;
-        if (x >= 0 && y >= 0 && x < canvas.width() && y < canvas.height())
-            canvas.paint(int(x), int(y), fill);
-    }
-    if (largeEnoughForEdges(v)) {
-        drawLine(canvas, v[0], v[1], edge);
-        drawLine(canvas, v[1], v[2], edge);
-        drawLine(canvas, v[2], v[0], edge);
+    const int painted = fillTriangle(canvas, v[0], v[1], v[2], fill);
+    const double x = (v[0].x + v[1].x + v[2].x) / 3;
+    const double y = (v[0].y + v[1].y + v[2].y) / 3;
+    const bool thin = fill >= kFirstMark && painted < kMarkMinPixels;
+    if (thin)
+        paintSquare(canvas, x, y, 3, fill, false);
+    else if (painted == 0 && x >= 0 && y >= 0 && x < canvas.width() && y < canvas.height())
+        canvas.paint(int(x), int(y), fill);
+    if (!largeEnoughForEdges(v))
+        return;
+    // A marked face too thin to fill gets edges three pixels wide.
+    const int widest = thin ? 1 : 0;
+    for (int shift = -widest; shift <= widest; ++shift) {
+        ScreenPoint w[3];
+        for (std::size_t k = 0; k < 3; ++k)
+            w[k] = {v[k].x + shift, v[k].y + shift};
+        drawLine(canvas, w[0], w[1], edge);
+        drawLine(canvas, w[1], w[2], edge);
+        drawLine(canvas, w[2], w[0], edge);
     }
 }
 
@@ -151,6 +172,12 @@ void markBoundary(Picture& picture) {
                 c = kBoundary;
         }
     }
+}
+
+ScreenPoint onScreen(const SurfaceModel& model, const Viewport& viewport, std::uint32_t slot) {
+    const std::vector<float>& xy = model.coordinates;
+    return {(xy[2 * slot] - viewport.left) * viewport.scale,
+            (viewport.top - xy[2 * slot + 1]) * viewport.scale};
 }
 
 } // namespace
@@ -184,38 +211,61 @@ Viewport panBy(const Viewport& viewport, double dx, double dy) {
 }
 
 SurfacePainter::SurfacePainter(const SurfaceModel& model, const Viewport& viewport, int width,
-                               int height)
-    : model_(model), viewport_(viewport) {
+                               int height, const SurfaceMarks& marks)
+    : model_(model), viewport_(viewport), marks_(marks) {
     picture_.width = std::max(0, width);
     picture_.height = std::max(0, height);
     picture_.pixels.assign(std::size_t(picture_.width) * std::size_t(picture_.height), kBackground);
 }
 
-void SurfacePainter::drawFace(const Corners& corners, bool outside) {
+void SurfacePainter::drawFace(const Corners& corners, bool outside, std::int64_t position) {
     if (picture_.pixels.empty())
         return;
-    const std::vector<float>& xy = model_.coordinates;
     ScreenPoint v[3];
-    for (std::size_t k = 0; k < 3; ++k) {
-        const std::size_t slot = corners[k];
-        v[k] = {(xy[2 * slot] - viewport_.left) * viewport_.scale,
-                (viewport_.top - xy[2 * slot + 1]) * viewport_.scale};
-    }
+    for (std::size_t k = 0; k < 3; ++k)
+        v[k] = onScreen(model_, viewport_, corners[k]);
     Canvas canvas(picture_);
-    paintFace(canvas, v, outside ? kOutsideFill : kInsideFill,
-              outside ? kOutsideEdge : kInsideEdge);
+    std::uint8_t fill = outside ? kOutsideFill : kInsideFill;
+    std::uint8_t edge = outside ? kOutsideEdge : kInsideEdge;
+    const auto mark =
+        std::lower_bound(marks_.faces.begin(), marks_.faces.end(), std::pair{position, -1});
+    if (mark != marks_.faces.end() && mark->first == position)
+        fill = edge = std::uint8_t(kFirstMark + mark->second);
+    paintFace(canvas, v, fill, edge);
 }
 
 Picture SurfacePainter::finish() {
     markBoundary(picture_);
+    Canvas canvas(picture_);
+    // A dark ring around each, so that a point stands out from a face of any colour.
+    for (const auto& [id, mark] : marks_.points) {
+        const std::uint32_t slot = model_.slotOf(id);
+        if (picture_.pixels.empty() || 2 * std::size_t(slot) + 1 >= model_.coordinates.size())
+            continue;
+        const ScreenPoint at = onScreen(model_, viewport_, slot);
+        if (std::isnan(at.x) || std::isnan(at.y) || std::abs(at.x) > 1e6 || std::abs(at.y) > 1e6)
+            continue;
+        paintSquare(canvas, at.x, at.y, 4, kBoundary, true);
+        paintSquare(canvas, at.x, at.y, 3, std::uint8_t(kFirstMark + mark), true);
+    }
     return std::move(picture_);
 }
 
-Picture drawSurface(const SurfaceModel& model, const Viewport& viewport, int width, int height) {
-    SurfacePainter painter(model, viewport, width, height);
-    for (std::size_t f = 0; f < model.outside.size(); ++f)
+Picture drawSurface(const SurfaceModel& model, const Viewport& viewport, int width, int height,
+                    const SurfaceMarks& marks) {
+    SurfacePainter painter(model, viewport, width, height, marks);
+    // Faces that could not be drawn are not in the model; their positions are.
+    std::int64_t position = 0;
+    auto skipped = model.skippedPositions.begin();
+    for (std::size_t f = 0; f < model.outside.size(); ++f) {
+        ++position;
+        while (skipped != model.skippedPositions.end() && *skipped == position) {
+            ++skipped;
+            ++position;
+        }
         painter.drawFace({model.corners[3 * f], model.corners[3 * f + 1], model.corners[3 * f + 2]},
-                         model.outside[f]);
+                         model.outside[f], position);
+    }
     return painter.finish();
 }
 

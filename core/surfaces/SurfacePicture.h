@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace tidy {
@@ -31,7 +32,7 @@ Viewport zoomAbout(const Viewport& viewport, double factor, double x, double y);
 Viewport panBy(const Viewport& viewport, double dx, double dy);
 
 // A pixel's colour as a palette index. Where faces overlap the higher index wins, so an outside
-// face is never hidden by an inside one.
+// face is never hidden by an inside one, nor a marked face by either.
 enum PictureColor : std::uint8_t {
     kBackground,
     kInsideFill,
@@ -39,12 +40,23 @@ enum PictureColor : std::uint8_t {
     kOutsideFill,
     kOutsideEdge,
     kBoundary,
+    kFirstMark, // then one colour per mark
 };
+inline constexpr int kMarkColors = 6;
 
 // 0xRRGGBB of each PictureColor: a light blue-grey against the Okabe-Ito vermillion, which
-// readers with any common colour vision deficiency tell apart.
-inline constexpr std::array<std::uint32_t, 6> kPicturePalette = {
+// readers with any common colour vision deficiency tell apart, and the marks in the rest of
+// that palette.
+inline constexpr std::array<std::uint32_t, kFirstMark + kMarkColors> kPicturePalette = {
     0xFFFFFF, 0xDCE4EC, 0x98A9BB, 0xD55E00, 0x8A3C00, 0x14202E,
+    0x009E73, 0x0072B2, 0xCC79A7, 0x56B4E9, 0xF0E442, 0xE69F00,
+};
+
+// Faces and points to mark over the picture, each with its mark (0 to kMarkColors - 1): faces
+// by their 1-based position among the F elements, in order; points by id, drawn as squares.
+struct SurfaceMarks {
+    std::vector<std::pair<std::int64_t, int>> faces;
+    std::vector<std::pair<std::uint32_t, int>> points;
 };
 
 struct Picture {
@@ -62,20 +74,24 @@ struct Picture {
 // colours the pixel under its centre, so no outside face goes unseen.
 class SurfacePainter {
 public:
-    SurfacePainter(const SurfaceModel& model, const Viewport& viewport, int width, int height);
+    SurfacePainter(const SurfaceModel& model, const Viewport& viewport, int width, int height,
+                   const SurfaceMarks& marks = {});
 
-    void drawFace(const Corners& corners, bool outside);
+    // The face at `position` (1-based among the F elements), in the colour of its mark if any.
+    void drawFace(const Corners& corners, bool outside, std::int64_t position);
 
-    // The picture, with the line where inside meets outside.
+    // The picture, with the line where inside meets outside and the marked points on top.
     Picture finish();
 
 private:
     const SurfaceModel& model_;
     Viewport viewport_;
+    SurfaceMarks marks_;
     Picture picture_;
 };
 
 // The faces kept in `model`, drawn.
-Picture drawSurface(const SurfaceModel& model, const Viewport& viewport, int width, int height);
+Picture drawSurface(const SurfaceModel& model, const Viewport& viewport, int width, int height,
+                    const SurfaceMarks& marks = {});
 
 } // namespace tidy
