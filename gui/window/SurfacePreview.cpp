@@ -9,10 +9,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -38,6 +42,27 @@ QImage toImage(const tidy::Picture& picture) {
                     picture.pixels.data() + std::size_t(y) * std::size_t(picture.width),
                     std::size_t(picture.width));
     return image;
+}
+
+QColor pictureColor(int index) {
+    const std::uint32_t rgb = tidy::kPicturePalette[std::size_t(index)];
+    return {int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)};
+}
+
+// A square of the colour with a dark rim, as the legend and the findings show it.
+QIcon swatch(int index) {
+    QPixmap pixmap(14, 14);
+    pixmap.fill(pictureColor(tidy::kBoundary));
+    QPainter(&pixmap).fillRect(1, 1, 12, 12, pictureColor(index));
+    return pixmap;
+}
+
+// The picture colour of a finding kind, or -1 for one the picture does not show.
+int colorOf(tidy::FindingKind kind) {
+    if (kind == tidy::FindingKind::OutsideFaces)
+        return tidy::kOutsideFill;
+    const int mark = tidy::markOf(kind);
+    return mark < 0 ? -1 : tidy::kFirstMark + mark;
 }
 
 } // namespace
@@ -73,7 +98,7 @@ protected:
         if (fitted_)
             viewport_ = tidy::fitViewport(preview_.model_, w, h);
         if (stale_ || image_.size() != QSize(w, h)) {
-            image_ = toImage(tidy::drawSurface(preview_.model_, viewport_, w, h));
+            image_ = toImage(tidy::drawSurface(preview_.model_, viewport_, w, h, preview_.marks_));
             image_.setDevicePixelRatio(ratio);
             stale_ = false;
         }
@@ -145,14 +170,43 @@ SurfacePreview::SurfacePreview(const std::string& path, int line, QWidget* owner
     : QWidget(owner, Qt::Window), path_(path), line_(line) {
     setAttribute(Qt::WA_DeleteOnClose);
     auto* canvas = new SurfaceCanvas(*this);
+    canvas->setObjectName(QStringLiteral("picture"));
     canvas_ = canvas;
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    findingList_ = new QTreeWidget(this);
+    findingList_->setObjectName(QStringLiteral("findings"));
+    findingList_->setHeaderLabels({tr("Finding"), tr("Severity"), tr("Count")});
+    findingList_->setRootIsDecorated(false);
+    findingList_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    findingList_->setSelectionMode(QAbstractItemView::NoSelection);
+    legend_ = new QListWidget(this);
+    legend_->setObjectName(QStringLiteral("legend"));
+    legend_->setSelectionMode(QAbstractItemView::NoSelection);
+    legend_->setFocusPolicy(Qt::NoFocus);
+    // Beside the picture, in a splitter so that a small window can still give it all the room.
+    auto* sidePane = new QWidget(this);
+    auto* side = new QVBoxLayout(sidePane);
+    side->setContentsMargins(4, 0, 0, 0);
+    side->addWidget(new QLabel(tr("Findings"), sidePane));
+    side->addWidget(findingList_, 2);
+    side->addWidget(new QLabel(tr("In the picture"), sidePane));
+    side->addWidget(legend_, 1);
+    auto* panes = new QSplitter(this);
+    panes->addWidget(canvas);
+    panes->addWidget(sidePane);
+    panes->setStretchFactor(0, 1);
+    panes->setStretchFactor(1, 0);
+    // Wide enough for the longest kind, its severity and a count of millions.
+    const int sideWidth =
+        fontMetrics().horizontalAdvance(QStringLiteral("duplicate-surface-name fault 1000000")) +
+        80;
+    panes->setSizes({kInitialSize.width() - sideWidth, sideWidth});
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 4);
-    layout->addWidget(canvas, 1);
+    layout->setContentsMargins(0, 0, 4, 4);
+    layout->addWidget(panes, 1);
     layout->addWidget(status_);
     // Smaller where the screen is: on a small one the status line would fall off its bottom.
     tidy::openWithin(*this, kInitialSize, owner != nullptr ? *owner : *this);
@@ -163,7 +217,7 @@ void SurfacePreview::load() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         // Its own copy of the file, dropped as soon as the surface is read; nothing is written.
-        const tidy::Document document = tidy::Document::open(path_);
+        tidy::Document document = tidy::Document::open(path_);
         tidy::requireLandXmlRoot(document); // replaced since the scan by some other XML
         const pugi::xml_node surface = tidy::listedSurface(document, line_);
         if (!document.loaded())
@@ -178,6 +232,11 @@ void SurfacePreview::load() {
         if (surface)
             problem_ = QString::fromStdString(tidy::describeGaps(model_));
         drawable_ = surface && !model_.outside.empty();
+        if (surface) {
+            tidy::MarkedFindings found = tidy::findingsToMark(document, surface);
+            findings_ = std::move(found.check.findings);
+            marks_ = {std::move(found.faces), std::move(found.points)};
+        }
     } catch (const std::exception& error) {
         problem_ = QString::fromUtf8(error.what());
     }
@@ -186,6 +245,33 @@ void SurfacePreview::load() {
     setWindowTitle(surfaceRead_ ? tr("%1 \u2014 %2").arg(name, describeCounts())
                                 : tr("Surface preview"));
     status_->setText(statusText());
+    showFindings();
+}
+
+void SurfacePreview::showFindings() {
+    findingList_->clear();
+    legend_->clear();
+    if (!surfaceRead_)
+        return;
+    if (findings_.empty())
+        new QTreeWidgetItem(findingList_, {tr("none")});
+    for (const tidy::Finding& finding : findings_) {
+        auto* item = new QTreeWidgetItem(findingList_,
+                                         {QString::fromUtf8(tidy::findingName(finding.kind)),
+                                          tidy::isFault(finding.kind) ? tr("fault") : tr("info"),
+                                          QString::number(finding.count)});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        if (colorOf(finding.kind) >= 0)
+            item->setIcon(0, swatch(colorOf(finding.kind)));
+    }
+    new QListWidgetItem(swatch(tidy::kInsideFill), tr("face"), legend_);
+    for (const tidy::Finding& finding : findings_)
+        if (colorOf(finding.kind) >= 0)
+            new QListWidgetItem(swatch(colorOf(finding.kind)),
+                                finding.kind == tidy::FindingKind::OutsideFaces
+                                    ? tr("face outside (i=\"1\")")
+                                    : QString::fromUtf8(tidy::findingName(finding.kind)),
+                                legend_);
 }
 
 QString SurfacePreview::describeCounts() const {

@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
+#include <QTreeWidget>
 
 using tidytest::control;
 using tidytest::dataPath;
@@ -44,7 +46,8 @@ TEST(SurfacePreviewTest, AListLineOpensOnePreviewThatEscapeCloses) {
               QString::fromUtf8("side by side \u2014 4 faces, 2 outside (i=\"1\"), 6 points"));
     EXPECT_TRUE(preview->statusText().startsWith(
         "Surface \"side by side\": 4 faces, 2 outside (i=\"1\"), 6 points."));
-    const QImage shown = preview->grab().toImage();
+    preview->resize(1200, 600); // a picture wider than high, as the surface is
+    const QImage shown = preview->findChild<QWidget*>("picture")->grab().toImage();
     EXPECT_TRUE(shown.pixelColor(shown.width() / 4, shown.height() / 3) == QColor(0xDCE4EC));
     EXPECT_TRUE(shown.pixelColor(shown.width() * 3 / 4, shown.height() / 3) == QColor(0xD55E00));
 
@@ -80,5 +83,40 @@ TEST(SurfacePreviewTest, OpensInsideTheScreenAndResizes) {
     EXPECT_TRUE(available.contains(QRect(preview->pos(), preview->size() + tidy::kFrameAllowance)));
     preview->resize(320, 240);
     EXPECT_EQ(preview->size(), QSize(320, 240));
+    preview->close();
+}
+
+// A broken surface: its findings listed with severity and count, and each colour of the legend
+// is in the picture.
+TEST(SurfacePreviewTest, ListsTheFindingsAndMarksThem) {
+    QWidget owner;
+    SurfacePreview* preview =
+        SurfacePreview::open(&owner, dataPath("../cases/render/faults-marked/in.xml"), 0);
+    preview->resize(1200, 800);
+    QStringList rows, legend;
+    const auto* findings = preview->findChild<QTreeWidget*>("findings");
+    for (int k = 0; k < findings->topLevelItemCount(); ++k) {
+        const QTreeWidgetItem* item = findings->topLevelItem(k);
+        rows << item->text(0) + ' ' + item->text(1) + ' ' + item->text(2);
+    }
+    EXPECT_EQ(rows, QStringList({"duplicate-point-id fault 1", "zero-area-face fault 2",
+                                 "duplicate-face fault 1", "non-manifold-edge fault 3",
+                                 "coincident-points fault 1", "outside-faces info 1"}));
+    const QImage picture = preview->findChild<QWidget*>("picture")->grab().toImage();
+    QSet<QRgb> painted;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            painted.insert(picture.pixel(x, y));
+    const auto* colours = preview->findChild<QListWidget*>("legend");
+    for (int k = 0; k < colours->count(); ++k) {
+        legend << colours->item(k)->text();
+        const QRgb swatch = colours->item(k)->icon().pixmap(14).toImage().pixel(7, 7);
+        EXPECT_EQ(painted.contains(swatch), k + 1 < colours->count())
+            << legend.back().toStdString();
+    }
+    // The outside face is on an edge of three faces: its mark hides the outside colour.
+    EXPECT_EQ(legend,
+              QStringList({"face", "duplicate-point-id", "zero-area-face", "duplicate-face",
+                           "non-manifold-edge", "coincident-points", "face outside (i=\"1\")"}));
     preview->close();
 }
