@@ -28,7 +28,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { # keeps what the user would see and the file in hand, as the work folder goes
+fail() { # keeps what the user would see and the files in hand, as the work folder goes
     echo "FAIL: $*" >&2
     import -window root "$shots/failure.png" 2>/dev/null || true
     cp "$work"/*.xml "$shots/" 2>/dev/null || true
@@ -75,24 +75,12 @@ click_in() { # WINDOW WIDTH HEIGHT X Y [REPEAT]
     sleep 0.5
 }
 click() { click_in "$main" 1263 766 "$@"; }
-dialog() { # TITLE: the visible dialog of that title, waited for (under load Wine shows it late)
-    local id
-    for _ in $(seq 150); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    fail "no dialog \"$1\""
-}
+dialog() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 # Without a window manager the keyboard goes to the window under the pointer: keys for a dialog
 # or message box are typed with the pointer over it.
 over_top() { # moves the pointer over the newest window of the program that is not the main one
     local top
-    for _ in $(seq 150); do
-        top=$(xdotool search --onlyvisible --class tidylander.exe | grep -vx "$main" | tail -1) || true
-        [ -n "$top" ] && break
-        sleep 0.2
-    done
+    top=$(xdotool search --onlyvisible --class tidylander.exe | grep -vx "$main" | tail -1)
     [ -n "$top" ] || return 0
     eval "$(xdotool getwindowgeometry --shell "$top")"
     xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
