@@ -233,8 +233,15 @@ private:
     const bool gather_ = &sinks_.original == &sinks_.changed;
     std::string gathered_;
 
-    std::unordered_map<const void*, bool> edited_; // element, whole subtree
-    std::unordered_set<const void*> above_;        // the elements that hold edited ones
+    // Elements by their place in the parsed text, not their address: where the allocator put
+    // them must not steer even the hash tables' work, or a fixed fuzzing run would vary with it.
+    struct Edited {
+        pugi::xml_node element;
+        bool wholeSubtree = false;
+    };
+    std::unordered_map<std::size_t, Edited> edited_;
+    std::unordered_set<std::size_t> above_; // the elements that hold edited ones
+    bool marked(std::size_t key) const { return edited_.count(key) > 0 || above_.count(key) > 0; }
 
     // Where a node of the file begins in the parsed text (inside its markup), or npos for a
     // node an operation made.
@@ -543,9 +550,9 @@ void LayoutWriter::note(pugi::xml_node node, bool wholeSubtree) {
         node = node.parent();
     if (!node || node.type() != pugi::node_element)
         return;
-    auto [it, added] = edited_.emplace(node.internal_object(), wholeSubtree);
-    it->second = it->second || wholeSubtree;
-    for (pugi::xml_node up = node.parent(); up && above_.insert(up.internal_object()).second;
+    auto [it, added] = edited_.emplace(keyOf(node), Edited{node, wholeSubtree});
+    it->second.wholeSubtree = it->second.wholeSubtree || wholeSubtree;
+    for (pugi::xml_node up = node.parent(); up && fromFile(up) && above_.insert(keyOf(up)).second;
          up = up.parent()) {
     }
 }
@@ -581,13 +588,12 @@ void LayoutWriter::run() {
     // Each edited element that no other holds is written in step with the file; between them
     // the file's text goes out as it is.
     std::vector<std::pair<std::size_t, pugi::xml_node>> outermost;
-    for (const auto& [object, whole] : edited_) {
-        const pugi::xml_node node(static_cast<pugi::xml_node_struct*>(const_cast<void*>(object)));
+    for (const auto& [key, edited] : edited_) {
         bool held = false;
-        for (pugi::xml_node up = node.parent(); up && !held; up = up.parent())
-            held = edited_.count(up.internal_object()) > 0;
+        for (pugi::xml_node up = edited.element.parent(); up && !held; up = up.parent())
+            held = edited_.count(keyOf(up)) > 0;
         if (!held)
-            outermost.emplace_back(keyOf(node), node);
+            outermost.emplace_back(key, edited.element);
     }
     std::sort(outermost.begin(), outermost.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -607,8 +613,8 @@ void LayoutWriter::run() {
 void LayoutWriter::element(pugi::xml_node e, const Token& tag, bool whole, std::string_view space) {
     // Within an element changed as a whole, nothing is looked up.
     if (!whole) {
-        const auto it = edited_.find(e.internal_object());
-        whole = it != edited_.end() && it->second;
+        const auto it = edited_.find(keyOf(e));
+        whole = it != edited_.end() && it->second.wholeSubtree;
     }
     startTag(e, tag);
     if (tag.kind == Kind::EmptyTag) {
@@ -789,7 +795,7 @@ bool LayoutWriter::simpleChild(pugi::xml_node c, std::size_t key, bool whole, Ga
                 gap.firstGone = npos;
             }
             childTag = lt;
-            if (whole || edited_.count(c.internal_object()) || above_.count(c.internal_object())) {
+            if (whole || marked(key)) {
                 std::size_t lastEnd = s.nameEnd;
                 pugi::xml_attribute a = c.first_attribute();
                 for (std::size_t k = 0; k < s.count; ++k)
@@ -973,8 +979,7 @@ void LayoutWriter::content(pugi::xml_node e, bool whole, std::string_view space)
             if (k.kind == Kind::StartTag || k.kind == Kind::EmptyTag) {
                 childTag = k.begin;
                 const std::string_view childSpace = spaceBefore(k.begin);
-                if (whole || edited_.count(c.internal_object()) ||
-                    above_.count(c.internal_object())) {
+                if (whole || marked(keyOf(c))) {
                     element(c, k, whole, childSpace);
                 } else if (k.kind == Kind::StartTag) {
                     skipElement(true);
