@@ -90,7 +90,8 @@ TEST(SurfacePreviewTest, OpensInsideTheScreenAndResizes) {
 // is in the picture.
 TEST(SurfacePreviewTest, ListsTheFindingsAndMarksThem) {
     QWidget owner;
-    SurfacePreview* preview = SurfacePreview::open(&owner, dataPath("surface-with-faults.xml"), 0);
+    SurfacePreview* preview =
+        SurfacePreview::open(&owner, dataPath("../cases/render/faults-marked/in.xml"), 0);
     preview->resize(1200, 800);
     QStringList rows, legend;
     const auto* findings = preview->findChild<QTreeWidget*>("findings");
