@@ -3,6 +3,8 @@
 
 #include "core/landxml/Nodes.h"
 
+#include <algorithm>
+
 namespace tidy {
 
 // Without the search for a prefix in the common case of a bare "F".
@@ -26,14 +28,34 @@ bool isOutside(const Document& document, pugi::xml_node face) {
 
 std::optional<std::array<std::int64_t, 3>> readThreeIntegers(std::string_view text,
                                                              const IntegerRules& rules) {
+    // What readInteger does for each token, in one pass over the text: this runs for the "n" and
+    // the corners of every face of a model.
+    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    constexpr std::int64_t kBeyond = std::int64_t(1) << 40;
+    const char* at = text.data();
+    const char* const end = at + text.size();
     std::array<std::int64_t, 3> values{};
     for (std::int64_t& value : values) {
-        const std::optional<std::int64_t> read = integerValue(nextToken(text), rules);
-        if (!read)
+        while (at != end && separator(*at))
+            ++at;
+        const bool negative = at != end && *at == '-' && rules.minus;
+        if (at != end && ((*at == '+' && rules.plus) || negative))
+            ++at;
+        const char* const digits = at;
+        std::int64_t magnitude = 0; // held at 2^40 once past it, as readInteger does
+        for (; at != end && *at >= '0' && *at <= '9'; ++at)
+            if (magnitude < kBeyond)
+                magnitude = magnitude * 10 + (*at - '0');
+        magnitude = std::min(magnitude, kBeyond);
+        if (at == digits || (at != end && !separator(*at)))
             return std::nullopt;
-        value = *read;
+        value = negative ? -magnitude : magnitude;
+        if (value < rules.least || value > rules.most)
+            return std::nullopt;
     }
-    if (!nextToken(text).empty())
+    while (at != end && separator(*at))
+        ++at;
+    if (at != end)
         return std::nullopt;
     return values;
 }
