@@ -84,10 +84,6 @@ void Document::load() {
     DecodedText text = decodeFile(path_);
     refuseForbiddenControl(path_, text);
     lineEnd_ = lineEndOf(text.utf8.data, text.utf8.size);
-    // Only a reference can bring a control character, or one the encoding cannot hold, into a
-    // parsed value.
-    const bool hasCharacterReference =
-        std::string_view(text.utf8.data, text.utf8.size).find("&#") != std::string_view::npos;
     // The parser drops the indentation; dropping it first keeps it out of the document's memory,
     // the file's text plus 64 bytes per element and 40 per attribute. Offsets into the text the
     // parser reads are mapped back to the file by where().
@@ -109,7 +105,7 @@ void Document::load() {
         marks_ = std::move(scan.marks);
     parseInPlace(*doc_, path_, std::move(text.utf8), scan.size, options, spaceDropped_);
     loaded_ = true; // from here on errors can name their place
-    refuseWhatTheParserTook(*this, scan, hasCharacterReference);
+    refuseWhatTheParserTook(*this, scan);
     if (scan.spaceIsContent)
         dropSpaceThatIsNotContent(root(), false);
 }

@@ -3,7 +3,6 @@
 
 #include "core/landxml/Decoding.h"
 #include "core/landxml/Error.h"
-#include "core/landxml/Recoding.h"
 #include "core/landxml/TextPosition.h"
 
 #include <algorithm>
@@ -21,38 +20,11 @@ constexpr int kMaxDepth = 256;
 
 // A node that the save could not write back as it was read.
 struct Refusal {
-    enum Kind { None, TooDeep, Comment, ControlCharacter, DuplicateAttribute };
+    enum Kind { None, TooDeep, Comment, DuplicateAttribute };
     Kind kind = None;
     pugi::xml_node node;
     const char* attribute = nullptr; // the one given twice
-    ValuesToWriteBack values;        // found only when values are checked
 };
-
-// The control characters in a parsed value: raw ones other than tab and line feed are refused or
-// normalised before parsing, so these came from references, as did any character at or above
-// `beyond` (a UTF-8 byte; 0x100 for none), which the file's encoding cannot hold.
-struct Controls {
-    bool forbidden = false; // one that XML allows nowhere
-    bool carriageReturn = false;
-    bool beyond = false;
-};
-
-Controls controlsIn(const char* value, unsigned beyond) {
-    Controls found;
-    for (; *value; ++value) {
-        const unsigned char c = static_cast<unsigned char>(*value);
-        if (c >= beyond) {
-            found.beyond = true;
-        } else if (c < 0x20 && c != '\t' && c != '\n') {
-            if (c != '\r') {
-                found.forbidden = true;
-                break;
-            }
-            found.carriageReturn = true;
-        }
-    }
-    return found;
-}
 
 // Whether XML allows this comment text: no "--" inside, no "-" at the end. The parser takes
 // either, but the save would have to change the comment to write a well-formed file.
@@ -85,48 +57,30 @@ const char* givenTwice(pugi::xml_attribute first) {
 // would itself run out of stack on a deep file) and, with one call per node, fast enough to run
 // over every node of every file loaded.
 struct RefusalWalker final : pugi::xml_tree_walker {
-    bool checkValues = false;
-    unsigned beyond = 0x100;
     Refusal found;
 
     bool for_each(pugi::xml_node& n) override {
-        const Controls controls = checkValues ? controlsIn(n.value(), beyond) : Controls{};
         const pugi::xml_node_type type = n.type();
-        const bool text = type == pugi::node_pcdata || type == pugi::node_element;
-        found.values.carriageReturnInText |= controls.carriageReturn && text;
-        found.values.beyondEncoding |= controls.beyond && text;
         if (depth() >= kMaxDepth && type == pugi::node_element)
             found.kind = Refusal::TooDeep;
         else if (type == pugi::node_comment && !isAllowedComment(n.value()))
             found.kind = Refusal::Comment;
-        else if (controls.forbidden)
-            found.kind = Refusal::ControlCharacter;
         // Most elements carry one attribute or none: the library's calls are what costs here.
         const pugi::xml_attribute first = n.first_attribute();
         if (found.kind == Refusal::None && first && first.next_attribute() &&
             (found.attribute = givenTwice(first)))
             found.kind = Refusal::DuplicateAttribute;
-        for (pugi::xml_attribute a = first; checkValues && a && found.kind == Refusal::None;
-             a = a.next_attribute()) {
-            const Controls inValue = controlsIn(a.value(), beyond);
-            found.values.beyondEncoding |= inValue.beyond;
-            if (inValue.forbidden)
-                found.kind = Refusal::ControlCharacter;
-        }
         if (found.kind != Refusal::None)
             found.node = n;
         return found.kind == Refusal::None;
     }
 };
 
-// The first element nested more than kMaxDepth levels deep, comment that XML does not allow,
-// element with an attribute given twice or, with `checkValues`, node with a forbidden control
-// character in its value or an attribute. With `checkValues` it also tells whether element text
-// holds a carriage return and whether a value holds a character at or above `beyond`.
-Refusal firstRefusal(const pugi::xml_document& doc, bool checkValues, unsigned beyond) {
+// The first element nested more than kMaxDepth levels deep, comment that XML does not allow, or
+// element with an attribute given twice. References to characters XML does not allow never get
+// here: the markup scan refuses them where they stand.
+Refusal firstRefusal(const pugi::xml_document& doc) {
     RefusalWalker walker;
-    walker.checkValues = checkValues;
-    walker.beyond = beyond;
     pugi::xml_node(doc).traverse(walker);
     return walker.found;
 }
@@ -154,10 +108,6 @@ void refuse(const Document& doc, const Refusal& refused) {
     case Refusal::Comment:
         throw Error(doc.where(refused.node) +
                     ": not well-formed XML: a comment holds \"--\" or ends in \"-\"");
-    case Refusal::ControlCharacter:
-        throw Error(doc.where(refused.node) +
-                    ": not well-formed XML: a character reference to a character that XML does "
-                    "not allow");
     case Refusal::DuplicateAttribute:
         throw Error(doc.where(refused.node) + ": not well-formed XML: the attribute \"" +
                     quoted(refused.attribute) + "\" is given twice");
@@ -166,17 +116,14 @@ void refuse(const Document& doc, const Refusal& refused) {
 
 } // namespace
 
-ValuesToWriteBack refuseWhatTheParserTook(const Document& doc, const MarkupScan& scan,
-                                          bool checkValues) {
+void refuseWhatTheParserTook(const Document& doc, const MarkupScan& scan) {
     if (scan.fault) {
         // The parsed text was changed in place; the place comes from the text on disk.
         const DecodedText text = decodeFile(doc.path());
         throw Error(place(doc.path(), text.utf8.data, text.utf8.size, scan.faultAt) + ": " +
                     scan.fault);
     }
-    const Refusal refused = firstRefusal(doc.xml(), checkValues, firstByteBeyond(doc.encoding()));
-    refuse(doc, refused);
-    return refused.values;
+    refuse(doc, firstRefusal(doc.xml()));
 }
 
 } // namespace tidy::detail
