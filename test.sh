@@ -34,7 +34,7 @@ if [ "$mode" = fuzz ]; then
     exec fuzz/run.sh "$fuzzSeconds"
 fi
 if [ "$mode" = windows-gui ]; then
-    scripts/deps.sh wine wine64 xvfb xdotool imagemagick
+    scripts/deps.sh wine wine64 xvfb xdotool x11-utils imagemagick
     installer=$(scripts/package-windows.sh | tail -1)
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDY_WERROR=ON >/dev/null
     cmake --build build -j "$(nproc)" --target tidyland

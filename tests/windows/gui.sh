@@ -21,8 +21,10 @@ shots=${3:-$work}
 mkdir -p "$shots"
 xvfb=""
 pid=""
+watchers=()
 cleanup() {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    [ ${#watchers[@]} -gt 0 ] && kill "${watchers[@]}" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
@@ -75,7 +77,6 @@ click_in() { # WINDOW WIDTH HEIGHT X Y [REPEAT]
     sleep 0.5
 }
 click() { click_in "$main" 1263 766 "$@"; }
-dialog() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 # Without a window manager the keyboard goes to the window under the pointer: keys for a dialog
 # or message box are typed with the pointer over it.
 over_top() { # moves the pointer over the newest window of the program that is not the main one
@@ -84,6 +85,48 @@ over_top() { # moves the pointer over the newest window of the program that is n
     [ -n "$top" ] || return 0
     eval "$(xdotool getwindowgeometry --shell "$top")"
     xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+}
+# A dialog is answered only once it is up and settled, and the next is looked for only once
+# the answered one has been hidden: a key or click sent while one closes and the next has not
+# shown lands on the main window, where Enter presses a button again. The window shows the same
+# dialog again for every surface, so what tells one showing from the next is the X server's own
+# record of the dialog being hidden, which xev keeps as it happens; polling could miss it.
+dialog_up() { # prints the id of the program's newest dialog once it has been shown for a moment
+    local id
+    for _ in $(seq 150); do
+        id=$(xdotool search --onlyvisible --class tidylander.exe 2>/dev/null | grep -vx "$main" | tail -1) || true
+        [ -n "$id" ] && { sleep 0.7; echo "$id"; return 0; }
+        sleep 0.2
+    done
+    fail "no dialog came up"
+}
+hidden() { grep -c '^UnmapNotify\|^DestroyNotify' "$work/events-$1" 2>/dev/null || true; } # ID
+watch_dialog() { # ID: starts the record of its events, once per window
+    [ -e "$work/events-$1" ] && return 0
+    xev -id "$1" -event structure >"$work/events-$1" 2>/dev/null &
+    watchers+=($!)
+    sleep 0.3
+}
+over() { # ID: the pointer over that window, where the keyboard goes without a window manager
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+}
+answer() { # ID COMMAND...: runs COMMAND, which answers dialog ID, until the dialog is hidden
+    local id=$1 before
+    shift
+    watch_dialog "$id"
+    before=$(hidden "$id")
+    for _ in 1 2 3 4; do
+        "$@"
+        for _ in $(seq 25); do [ "$(hidden "$id")" -gt "$before" ] && return 0; sleep 0.2; done
+    done
+    fail "dialog $id stayed open"
+}
+press_return() { over "$1" && xdotool key Return; } # ID
+select_in() { click_in "$1" 1146 786 952 716; } # ID: "Select" in the palette
+same_soon() { # FILE EXPECTED WHAT: the window writes after its last dialog closes
+    for _ in $(seq 50); do cmp -s "$1" "$2" && return 0; sleep 0.2; done
+    same "$@"
 }
 answer_all() { # answers message boxes with Enter until only the main window is left
     local answered=0
@@ -141,28 +184,23 @@ start "$work/in.xml"
 import -window root "$shots/windows-window.png"
 
 click 343 494 # Button5 "Edit surface names in XML": one dialog per surface, A, B, C
-wait_windows 2
-over_top
+d=$(dialog_up)
+over "$d"
 xdotool key ctrl+a
 xdotool type --delay 20 "Renamed A"
-xdotool key Return
-for _ in B C; do sleep 1; over_top; xdotool key Return; done
+answer "$d" press_return "$d"
+for _ in B C; do d=$(dialog_up); answer "$d" press_return "$d"; done
 wait_windows 1
-same "$work/in.xml" "$work/renamed.xml" "renaming"
+same_soon "$work/in.xml" "$work/renamed.xml" "renaming"
 
 click 343 585 # Button6 "Assign colors to surfaces": the palette for each surface
-wait_windows 2
-sleep 1
+d=$(dialog_up)
 import -window root "$shots/windows-palette.png"
-palette=$(dialog Colors)
-click_in "$palette" 1146 786 $((48 + 5 * 40 + 20)) $((80 + 2 * 40 + 20)) # cell 37
-for _ in A B C; do
-    palette=$(dialog Colors)
-    click_in "$palette" 1146 786 952 716 # "Select"
-    sleep 1
-done
+click_in "$d" 1146 786 $((48 + 5 * 40 + 20)) $((80 + 2 * 40 + 20)) # cell 37
+answer "$d" select_in "$d"
+for _ in B C; do d=$(dialog_up); answer "$d" select_in "$d"; done
 wait_windows 1
-same "$work/in.xml" "$work/colored.xml" "colour assignment"
+same_soon "$work/in.xml" "$work/colored.xml" "colour assignment"
 
 click 622 233 # CheckBox1 "Remove triangles outside boundary"
 click 1083 683 # Button1 "Edit and save"
